@@ -1,0 +1,88 @@
+#include "console/config_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console/text.h"
+
+namespace verdelo {
+
+std::vector<ConfigEntry> ParseConfigText(std::string_view bytes) {
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  const std::string text = Cp1252ToUtf8(bytes);
+
+  std::vector<ConfigEntry> entries;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) break;  // an unterminated last line is not read
+    const std::string_view line(text.data() + start, end - start);
+    start = end + 2;
+    const std::size_t open = line.find('[');
+    const std::size_t close = line.find(']');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+      continue;
+    entries.push_back({std::string(line.substr(open + 1, close - open - 1)),
+                       std::string(line.substr(close + 1))});
+  }
+  return entries;
+}
+
+std::vector<ConfigEntry> ReadConfigFile(const std::filesystem::path& path) {
+  // A configuration file is small; anything beyond this is not one.
+  constexpr off_t kMaxSize = 16 * 1024 * 1024;
+  // Non-blocking, so a FIFO of that name cannot stall start-up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {};
+  std::string bytes;
+  struct stat st {};
+  if (::flock(fd, LOCK_SH | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.resize(static_cast<std::size_t>(std::min(st.st_size, kMaxSize)));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+  }
+  ::close(fd);
+  return ParseConfigText(bytes);
+}
+
+void ApplyConfig(const std::vector<ConfigEntry>& entries,
+                 const std::vector<ConfigKey>& table) {
+  for (const ConfigEntry& entry : entries) {
+    for (const ConfigKey& row : table) {
+      if (row.name != entry.key) continue;
+      switch (row.kind) {
+        case ConfigKind::Number:
+          if (const auto number = ReadLeadingNumber(entry.value))
+            row.action(static_cast<int>(*number));
+          break;
+        case ConfigKind::Switch:
+          row.action(ToInt(entry.value));
+          break;
+        case ConfigKind::Presence:
+          row.action(0);
+          break;
+      }
+      break;
+    }
+  }
+}
+
+std::filesystem::path ConfigFileBesideExecutable() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "config.txt";
+  return exe.parent_path() / "config.txt";
+}
+
+}  // namespace verdelo

@@ -1,0 +1,323 @@
+// Assembles answer frames from received bytes and turns each into the
+// values, texts, log lines and automatic actions it stands for.
+#include <cstdint>
+
+#include "console/console.h"
+#include "console/control_ids.h"
+#include "console/mower_frame.h"
+#include "console/mower_status.h"
+#include "console/text.h"
+
+namespace verdelo {
+
+void MowerConsole::OnRxByte(std::uint32_t received) {
+  const auto b = static_cast<std::uint8_t>(received);
+  switch (rx_.state) {
+    case 0:
+      rx_.raw[0] = b;
+      if (b == kFrameStart) rx_.state = 1;
+      break;
+    case 1:
+      rx_.raw[1] = b;
+      rx_.command = static_cast<std::uint16_t>(b << 8);
+      rx_.state = 2;
+      break;
+    case 2:
+      rx_.raw[2] = b;
+      rx_.command = static_cast<std::uint16_t>((rx_.command & 0xFF00) | b);
+      rx_.state = 3;
+      break;
+    case 3:
+      rx_.raw[3] = b;
+      rx_.value = b;
+      rx_.state = 4;
+      break;
+    case 4:
+      rx_.raw[4] = b;
+      rx_.value = static_cast<std::uint16_t>(rx_.value | (b << 8));
+      rx_.state = 0;
+      DecodeAnswer();
+      break;
+    default:
+      rx_ = AnswerAssembler{};
+      break;
+  }
+}
+
+void MowerConsole::ShowNumber(int controlId, const char* format, int value) {
+  host_.controls.SetText(controlId, Format(format, value));
+}
+
+void MowerConsole::RunEventFile(const char* name) { host_.launcher.Launch(name); }
+
+void MowerConsole::DecodeAnswer() {
+  if (memory_.memReadActive || memory_.memWriteActive) {
+    MemoryAnswer(rx_.command, rx_.value);
+    return;
+  }
+  const std::uint16_t raw = rx_.value;
+  const int asSigned = static_cast<std::int16_t>(raw);
+  const int asUnsigned = raw;
+  const int lowByte = raw & 0xFF;
+
+  switch (RegisterOf(rx_.command)) {
+    case REG_VALUE127:
+      values_.value127 = asUnsigned;
+      break;
+    case REG_MAX_CAPACITY:
+      values_.maxCapacity = asUnsigned;
+      ShowNumber(IDC_MAX_CAPACITY, "Max. Cap.(mAh) :%5d", asUnsigned);
+      break;
+    case REG_ROBOT_MODE:
+      HandleRobotMode(static_cast<std::uint8_t>(lowByte));
+      break;
+    case REG_STOP_STATUS:
+      values_.stopStatus = asSigned;
+      ShowNumber(IDC_STOP_STATUS, "Stop Status :%3d", asSigned);
+      break;
+    case REG_CUTTING_EFFORT:
+      values_.cuttingEffort = asSigned;
+      ShowNumber(IDC_CUTTING_EFFORT, "Cutting Effort:%5d", asSigned);
+      break;
+    case REG_SQUARE_CUTTING:
+      values_.squareCuttingStatus = asSigned;
+      ShowNumber(IDC_SQUARE_CUTTING, "Status :%1d", asSigned);
+      break;
+    case REG_MAX_CHARGE_TIME:
+      values_.maxChargeTime = asUnsigned;
+      ShowNumber(IDC_MAX_CHARGE_TIME, "Max.Ch.Time(min):%5d", asUnsigned);
+      break;
+    case REG_NEAR_SIGNAL:
+      values_.nearSignal = asSigned / 100;
+      ShowNumber(IDC_NEAR_SIGNAL, "Near signal N:%5d", values_.nearSignal);
+      break;
+    case REG_QUALITY:
+      values_.quality = asSigned / 5;
+      ShowNumber(IDC_QUALITY, "Quality(0-100) :%5d", values_.quality);
+      break;
+    case REG_FAR_SIGNAL:
+      values_.farSignal = asSigned / 100;
+      ShowNumber(IDC_FAR_SIGNAL, "Far signal F:%5d", values_.farSignal);
+      break;
+    case REG_BOUNDARY_FRONT:
+      values_.boundaryFront = asSigned / 100;
+      ShowNumber(IDC_BOUNDARY_FRONT, "Boundary Wire Front Af:%5d", values_.boundaryFront);
+      // The front boundary answer is the mower's heartbeat for the watchdog.
+      if (host_.controls.IsChecked(IDC_ALARM_IF_NO_RESPONSE)) AlarmEnd();
+      break;
+    case REG_BOUNDARY_REAR:
+      values_.boundaryRear = asSigned / 100;
+      ShowNumber(IDC_BOUNDARY_REAR, "Boundary Wire Rear Ar:%5d", values_.boundaryRear);
+      break;
+    case REG_CURRENT:
+      values_.current = asSigned;
+      CheckLowCurrent(asSigned);
+      break;
+    case REG_STATUS:
+      HandleStatus(asSigned);
+      break;
+    case REG_GUIDE_G1:
+      values_.guideG1 = asSigned / 100;
+      ShowNumber(IDC_GUIDE_G1, "Guide Wire G1:%5d", values_.guideG1);
+      break;
+    case REG_TEMPERATURE:
+      values_.temperature = asSigned;
+      ShowNumber(IDC_TEMPERATURE, "Temp.(°C) :%5d", asSigned);
+      break;
+    case REG_POWER: {
+      const int previous = values_.powerPresent;
+      values_.powerPresent = raw == kPowerPresentValue ? 1 : 0;
+      host_.controls.SetText(IDC_POWER, Format("Power :%1u", unsigned(values_.powerPresent)));
+      CheckPowerAlarm(previous);
+      break;
+    }
+    case REG_RAIN_LEVEL:
+      values_.rainLevel = lowByte;
+      ShowNumber(IDC_RAIN_LEVEL, "Level:%5d", lowByte);
+      break;
+    case REG_CHARGE:
+      values_.charge = asSigned;
+      ShowNumber(IDC_CHARGE, "Charge(mAh) :%5d", asSigned);
+      break;
+    case REG_VOLTAGE:
+      values_.voltage = asUnsigned;
+      ShowNumber(IDC_VOLTAGE, "Voltage(mV) :%5d", asUnsigned);
+      if (values_.voltage < values_.minVoltage) {
+        values_.minVoltage = values_.voltage;
+        ShowNumber(IDC_MIN_VOLTAGE, "%5d", values_.minVoltage);
+      }
+      VoltagePulseTest();
+      break;
+    case REG_VALUE12030:
+      values_.value12030 = asUnsigned;
+      break;
+    case REG_CLOCK_SECONDS:
+      values_.clockSeconds = asUnsigned;
+      host_.controls.SetText(IDC_CLOCK_SECONDS, Format("%2u", unsigned(raw)));
+      break;
+    case REG_CLOCK_MINUTES:
+      values_.clockMinutes = asUnsigned;
+      host_.controls.SetText(IDC_CLOCK_MINUTES, Format("%2u", unsigned(raw)));
+      break;
+    case REG_CLOCK_HOURS:
+      values_.clockHours = asUnsigned;
+      host_.controls.SetText(IDC_CLOCK_HOURS, Format("%2u", unsigned(raw)));
+      break;
+    case REG_TIMER_OVERRIDE:
+      values_.timerOverride = asSigned;
+      ShowNumber(IDC_TIMER_OVERRIDE, "Timer Override Status :%1d", asSigned);
+      break;
+    default:
+      break;  // codes the console does not show
+  }
+}
+
+void MowerConsole::HandleRobotMode(std::uint8_t mode) {
+  if (mode != values_.robotMode) {
+    values_.robotMode = mode;
+    WriteLogLine(Format("=> Robot Mode changed  %5d", int(mode)));
+  }
+  const char* name = nullptr;
+  switch (mode) {
+    case kRobotModeMan: name = "MAN"; break;
+    case kRobotModeAuto: name = "AUTO"; break;
+    case kRobotModeHome: name = "HOME"; break;
+    case kRobotModeDemo: name = "DEMO"; break;
+    default: return;  // 2 and anything above 4 keep the label's text
+  }
+  host_.controls.SetText(IDC_ROBOT_MODE, name);
+}
+
+namespace {
+
+const char* StatusText(int status) {
+  switch (status) {
+    case STATUS_NO_WIRE_SIGNAL: return "=> Error: no wire signal";
+    case STATUS_OUTSIDE_BOUNDARY_ERROR: return "=> Error: outside boundary";
+    case STATUS_BASE_UNREACHABLE: return "=> Error: unreachable base station";
+    case STATUS_NEED_MANUAL_CHARGE: return "=> Stopped need manual charge!";
+    case STATUS_BLADE_BLOCKED: return "=> Error: blade motor blocked";
+    case STATUS_REAR_SENSOR_FAILURE: return "=> Error: failure at rear sensor";
+    case STATUS_ENTER_PIN: return "=> Enter PIN CODE";
+    case STATUS_CUTTING: return "=> Cutting, inside boundary";
+    case STATUS_START_CUTTING_MOTOR: return "=> Start cutting motor";
+    case STATUS_START_MOVING_AND_CUTTING: return "=> Start Moving and Cutting";
+    case STATUS_PREPARE_MOVING: return "=> Prepare Moving motors";
+    case STATUS_CHARGING: return "=> Charging";
+    case STATUS_TIMER: return "=> Timer";
+    case STATUS_CUTTING_SQUARE: return "=> Cutting square";
+    case STATUS_SHUTTING_DOWN: return "=> Shutting down all motors";
+    case STATUS_OUTSIDE_BOUNDARY: return "=> Outside boundary";
+    case STATUS_SEARCHING_STATION:
+    case STATUS_SEARCHING_STATION_2: return "=> Searching station";
+    case STATUS_STOPPED: return "=> Stopped";
+    case STATUS_STARTING: return "=> Starting";
+    case STATUS_PLUGGING_IN: return "=> Plugging to station";
+    case STATUS_PLUGGING_OUT: return "=> Pluggout of station";
+    case STATUS_PRESS_YES: return "=> Press YES to start";
+    case STATUS_AT_HOME_CHARGED: return "=> At home, charged";
+    case STATUS_FOLLOWING_BOUNDARY: return "=> Following boundary wire";
+    case STATUS_FAR_ZONE: return "=> Far zone reached";
+    case STATUS_FOLLOWING_GUIDE: return "=> Following guide";
+    default: return nullptr;
+  }
+}
+
+// The text that replaces the status text when the way home starts script 2.
+const char* Script2Text(int status) {
+  switch (status) {
+    case STATUS_NEED_MANUAL_CHARGE:
+      return "=> Stopped need manual charge! => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+    case STATUS_SEARCHING_STATION:
+    case STATUS_SEARCHING_STATION_2:
+      return "=> Searching station => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+    case STATUS_FOLLOWING_BOUNDARY:
+      return "=>  Following boundary wire => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+    case STATUS_FOLLOWING_GUIDE:
+      return "=>  Following guide => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+void MowerConsole::HandleStatus(int s) {
+  if (s == values_.status) return;
+  values_.status = s;
+  ShowNumber(IDC_STATUS_VALUE, "Status :%5d", s);
+
+  const char* known = StatusText(s);
+  std::string text = known ? known : Format("=> Unknown status  %5d", s);
+  const bool noScript = scripts_.script == 0;
+  IControls& controls = host_.controls;
+
+  auto startScript2 = [&] {
+    values_.cuttingSeen = 0;
+    StartScript(2);
+    text = Format(Script2Text(s), values_.minVoltage);
+  };
+
+  switch (s) {
+    case STATUS_OUTSIDE_BOUNDARY_ERROR:
+    case STATUS_REAR_SENSOR_FAILURE:
+      WriteLogLine(text);
+      if (controls.IsChecked(IDC_AUTO_IF_OUT) && noScript) {
+        StartScript(3);
+        text = "=> SCRIPT3 go back 30cm";
+      }
+      break;
+    case STATUS_NEED_MANUAL_CHARGE:
+      if (controls.IsChecked(IDC_AUTO_AFTER_MAN) && noScript) startScript2();
+      break;
+    case STATUS_CUTTING:
+      if (controls.IsChecked(IDC_MAN_AFTER_AUTO)) values_.cuttingSeen = 1;
+      break;
+    case STATUS_CHARGING:
+      RunEventFile("CHARGING.bat");
+      values_.cuttingSeen = 0;
+      break;
+    case STATUS_TIMER:
+      values_.cuttingSeen = 0;
+      break;
+    case STATUS_SEARCHING_STATION:
+    case STATUS_SEARCHING_STATION_2:
+    case STATUS_FOLLOWING_BOUNDARY:
+    case STATUS_FOLLOWING_GUIDE:
+      if (controls.IsChecked(IDC_MAN_AFTER_AUTO) && noScript && values_.cuttingSeen == 1)
+        startScript2();
+      break;
+    case STATUS_STOPPED:
+      RunEventFile("STOPPED.bat");
+      break;
+    case STATUS_PLUGGING_IN:
+      RunEventFile("PLUGIN.bat");
+      values_.cuttingSeen = 0;
+      break;
+    case STATUS_PLUGGING_OUT:
+      RunEventFile("PLUGOUT.bat");
+      values_.minVoltage = kMinVoltageReset;
+      values_.cuttingSeen = 0;
+      break;
+    case STATUS_AT_HOME_CHARGED:
+      RunEventFile("CHARGED.bat");
+      values_.cuttingSeen = 0;
+      break;
+    default:
+      break;
+  }
+
+  const bool following = s == STATUS_FOLLOWING_BOUNDARY || s == STATUS_FOLLOWING_GUIDE;
+  if (following && values_.followingActive == 0) {
+    values_.followingActive = 1;
+    RunEventFile("FOLLOWING.BAT");
+  } else if (!following && values_.followingActive == 1) {
+    values_.followingActive = 0;
+    RunEventFile("FOLLOWING-END.BAT");
+  }
+
+  controls.SetText(IDC_STATUS_TEXT, text);
+  WriteLogLine(text + Format(" :%5d", s));
+}
+
+}  // namespace verdelo

@@ -1,0 +1,82 @@
+// Start-up of the console window and the console's configuration keys.
+#include <cstdint>
+
+#include "console/config_file.h"
+#include "console/console.h"
+#include "console/control_ids.h"
+
+namespace verdelo {
+
+void MowerConsole::ResetState() {
+  settings_ = ConsoleSettings{};
+  values_ = MowerValues{};
+  rx_ = AnswerAssembler{};
+  scripts_ = ScriptEngine{};
+  alarms_ = AlarmState{};
+  pollStep_ = 0;
+  pollRotation_ = 0;
+}
+
+void MowerConsole::ReadConfiguration() {
+  bool showSplash = true;
+  IControls& controls = host_.controls;
+  // A switch ticks its box when non-zero and never unticks it.
+  auto check = [&controls](int id) {
+    return [&controls, id](int value) {
+      if (value != 0) controls.SetChecked(id, true);
+    };
+  };
+  auto checkThen = [&controls](int id, auto handler) {
+    return [&controls, id, handler](int value) {
+      if (value != 0) controls.SetChecked(id, true);
+      handler();
+    };
+  };
+  const std::vector<ConfigKey> keys = {
+      {"SCHEDULER_TIMER", ConfigKind::Number, [this](int v) { settings_.pollPeriod = v; }},
+      {"ALARM_TIMER", ConfigKind::Number, [this](int v) { settings_.alarmPeriod = v; }},
+      {"PULS_CHARGE_TIMER", ConfigKind::Number, [this](int v) { settings_.pulsePeriod = v; }},
+      {"VMIN_PULS_CHARGE", ConfigKind::Number, [this](int v) { settings_.pulseVmin = v; }},
+      {"ALARM_IF_NO_RESPONSE", ConfigKind::Switch,
+       checkThen(IDC_ALARM_IF_NO_RESPONSE, [this] { OnAlarmIfNoResponse(); })},
+      {"DISABLE_SQUARE_CUTTING_TIMER", ConfigKind::Switch, check(IDC_DISABLE_SQUARE_TIMER)},
+      {"VALUES_UPDATE_DISABLE", ConfigKind::Switch, check(IDC_DISABLE_VALUES_UPDATE)},
+      {"MAN_TO_AUTO", ConfigKind::Switch, check(IDC_AUTO_AFTER_MAN)},
+      {"AUTO_TO_MAN", ConfigKind::Switch,
+       checkThen(IDC_MAN_AFTER_AUTO, [this] { OnOptionBox(IDC_MAN_AFTER_AUTO); })},
+      {"GO_BACK", ConfigKind::Switch, check(IDC_AUTO_IF_OUT)},
+      {"FILTER", ConfigKind::Switch, check(IDC_MEM_FILTER)},
+      {"TEST_READ", ConfigKind::Switch, check(IDC_MEM_TEST_READ)},
+      {"PULS_CHARGE", ConfigKind::Switch, checkThen(IDC_AUTO_TIMER, [this] { OnAutoTimer(); })},
+      {"PULS_CHARGE_VMIN", ConfigKind::Switch, check(IDC_AUTO_VMIN)},
+      {"PC_KEYBOARD", ConfigKind::Switch, check(IDC_KEYBOARD)},
+      {"REVERT_LEFT_RIGHT", ConfigKind::Switch, check(IDC_LEFT_RIGHT)},
+      {"MORO_EXPERT_MODE", ConfigKind::Presence,
+       [this, &controls](int) {
+         for (int id : {IDC_MEM_READ, IDC_MEM_WRITE, IDC_MENU_DEV, IDC_STOP_TO_ZERO_DEV})
+           controls.SetEnabled(id, true);
+         settings_.mainExpertMode = true;
+       }},
+      {"NO_SPLASH_DIALOG", ConfigKind::Presence, [&showSplash](int) { showSplash = false; }},
+      {"MIN_CURRENT", ConfigKind::Number, [this](int v) { settings_.minCurrent = v; }},
+      {"MIN_CURRENT_TIMER", ConfigKind::Number, [this](int v) { settings_.minCurrentTimer = v; }},
+  };
+  ApplyConfig(ReadConfigFile(host_.configFile), keys);
+
+  if (showSplash) host_.window.ShowAboutModal();
+}
+
+void MowerConsole::OnInitDialog() {
+  // The log's result is not needed to run: without it, lines are skipped.
+  dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);
+  ResetState();
+  ReadConfiguration();
+
+  host_.link.SetRxByteHandler([this](std::uint32_t byte) { OnRxByte(byte); });
+  host_.window.CreatePortWindow();
+
+  memory_ = MemoryTool{};
+  OnDisableValuesUpdate();
+}
+
+}  // namespace verdelo
