@@ -1,0 +1,395 @@
+#include "serial/com_line.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "serial/line_settings.h"
+#include "serial/poll_deadline.h"
+#include "serial/port_names.h"
+
+namespace verdelo {
+namespace {
+
+// Events that arrive with input and so need the input watched.
+constexpr uint32_t kInputEvents = EV_RXCHAR | EV_RXFLAG | EV_BREAK | EV_ERR;
+constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
+
+// The tty outlives our descriptor (a pty, a UART), so its exclusive flag is
+// dropped before closing to let others in again; closing drops the flock.
+void CloseDevice(int fd) {
+  ioctl(fd, TIOCNXCL);
+  close(fd);
+}
+
+// Opens a tty for this process alone and makes its line raw. flock keeps out
+// every other program that locks (root included); TIOCEXCL also refuses
+// plain opens by non-root programs that do not lock.
+int OpenDevice(const std::string& path, int& fd) {
+  fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  termios line{};
+  int err = 0;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &line) != 0) {
+    err = errno;
+  } else {
+    MakeRawLine(line);
+    if (tcsetattr(fd, TCSANOW, &line) != 0) err = errno;
+  }
+  if (err != 0) {
+    CloseDevice(fd);
+    fd = -1;
+  }
+  return err;
+}
+
+// Raises or holds off the DTR and RTS lines. A driver without
+// modem lines (a pseudo-terminal) has nothing to set.
+int SetModemLines(int fd, bool raise) {
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  if (ioctl(fd, raise ? TIOCMBIS : TIOCMBIC, &lines) == 0) return 0;
+  return (errno == ENOTTY || errno == EINVAL) ? 0 : errno;
+}
+
+}  // namespace
+
+CComLine::~CComLine() { ReleasePort(); }
+
+int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool overlapped) {
+  lastError_ = 0;
+  if (IsOpen()) return SetError(ERROR_ALREADY_INITIALIZED);
+
+  int fd = -1;
+  if (int err = OpenDevice(ResolvePortDevice(deviceName), fd)) return SetError(err);
+
+  auto maskApplied = std::make_unique<CompletionRecord>();
+  auto inputTaken = std::make_unique<CompletionRecord>();
+  std::unique_ptr<CompletionRecord> ioEvent;
+  if (overlapped) ioEvent = std::make_unique<CompletionRecord>();
+  int err = maskApplied->CreateError() ? maskApplied->CreateError() : inputTaken->CreateError();
+  if (err == 0 && ioEvent) err = ioEvent->CreateError();
+  if (err != 0) {
+    CloseDevice(fd);
+    return SetError(err);
+  }
+
+  portHandle_ = fd;
+  overlapped_ = overlapped;
+  ioEvent_ = std::move(ioEvent);
+  maskApplied_ = std::move(maskApplied);
+  inputTaken_ = std::move(inputTaken);
+  inputReported_ = false;
+  lineLost_ = false;
+  eventsSeen_ = 0;
+
+  LineCounts counts;
+  hasCounters_ = ReadLineCounts(portHandle_, counts) == 0;
+  eventCounts_ = errorCounts_ = counts;
+
+  SetEventMask(kDefaultEventMask);
+  maskApplied_->Reset();  // no wait can be pending yet
+  SetReadMode(kReadNonBlocking);
+  return lastError_;
+}
+
+int32_t CComLine::Close() {
+  ReleasePort();
+  return SetError(0);
+}
+
+void CComLine::ReleasePort() {
+  if (!IsOpen()) return;
+  ioEvent_.reset();
+  CloseDevice(portHandle_);
+  portHandle_ = -1;
+  maskApplied_.reset();
+  inputTaken_.reset();
+}
+
+bool CComLine::ReadLineState(termios& state) {
+  if (!IsOpen()) {
+    SetError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (tcgetattr(portHandle_, &state) != 0) {
+    SetError(errno);
+    return false;
+  }
+  SetError(0);
+  return true;
+}
+
+int32_t CComLine::Configure(uint32_t baudRate, uint8_t dataBits, uint8_t parity, uint8_t stopBits) {
+  termios line;
+  if (!ReadLineState(line)) return lastError_;
+  if (int err = SetLineValues(line, baudRate, dataBits, parity, stopBits)) return SetError(err);
+  if (tcsetattr(portHandle_, TCSANOW, &line) != 0) return SetError(errno);
+  return SetError(0);
+}
+
+int32_t CComLine::SetEventCharacter(uint8_t character, bool adjustMask) {
+  termios line;
+  if (!ReadLineState(line)) return lastError_;
+  if (adjustMask) SetEventMask(GetEventMask() | EV_RXFLAG);
+  SetEventCharacterIn(line, character);
+  if (tcsetattr(portHandle_, TCSANOW, &line) != 0) return SetError(errno);
+  return SetError(0);
+}
+
+int32_t CComLine::SetEventMask(uint32_t mask) {
+  if (!IsOpen()) return SetError(ERROR_INVALID_HANDLE);
+  eventMask_ = mask;
+  maskApplied_->Signal();
+  return SetError(0);
+}
+
+int32_t CComLine::SetFlowControl(int flow) {
+  if (!IsOpen()) return SetError(ERROR_INVALID_HANDLE);
+  if (flow < kFlowOff || flow > kFlowSoftware) return SetError(E_INVALIDARG);
+  termios line;
+  if (!ReadLineState(line)) return lastError_;
+  // DTR and RTS are asserted for a hardware handshake (the driver then
+  // drives RTS) and held off otherwise.
+  if (int err = SetModemLines(portHandle_, flow == kFlowHardware)) return SetError(err);
+  SetFlowFlags(line, static_cast<FlowControl>(flow));
+  if (tcsetattr(portHandle_, TCSANOW, &line) != 0) return SetError(errno);
+  return SetError(0);
+}
+
+int32_t CComLine::SetReadMode(int mode) {
+  if (!IsOpen()) return SetError(ERROR_INVALID_HANDLE);
+  if (mode != kReadNonBlocking && mode != kReadBlocking) return SetError(E_INVALIDARG);
+  readMode_ = mode;
+  return SetError(0);
+}
+
+int32_t CComLine::GetBaudRate() {
+  termios line;
+  return ReadLineState(line) ? static_cast<int32_t>(BaudFromSpeed(cfgetospeed(&line))) : -1;
+}
+
+int32_t CComLine::GetDataBits() {
+  termios line;
+  return ReadLineState(line) ? DataBitsOf(line) : -1;
+}
+
+int32_t CComLine::GetParity() {
+  termios line;
+  return ReadLineState(line) ? ParityOf(line) : -1;
+}
+
+int32_t CComLine::GetStopBits() {
+  termios line;
+  return ReadLineState(line) ? StopBitsOf(line) : -1;
+}
+
+int32_t CComLine::GetFlowControl() {
+  termios line;
+  return ReadLineState(line) ? FlowControlOf(line) : -1;
+}
+
+uint32_t CComLine::GetEventMask() {
+  if (!IsOpen()) {
+    SetError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  SetError(0);
+  return eventMask_;
+}
+
+uint8_t CComLine::GetEventCharacter() {
+  termios line;
+  return ReadLineState(line) ? EventCharacterOf(line) : 0;
+}
+
+// Steps shared by WaitForEvent, Read and Write: a closed port is refused; a
+// synchronous port refuses records and time-outs; the record in use is
+// cleared until the operation completes.
+int32_t CComLine::BeginTransfer(CompletionRecord* callerRecord, uint32_t timeoutMs,
+                                CompletionRecord*& record) {
+  if (!IsOpen()) return ERROR_INVALID_HANDLE;
+  if (!overlapped_ && (callerRecord != nullptr || timeoutMs != INFINITE)) return ERROR_INVALID_FUNCTION;
+  record = callerRecord ? callerRecord : ioEvent_.get();
+  if (record) record->Reset();
+  return 0;
+}
+
+int32_t CComLine::FinishTransfer(CompletionRecord* record, int32_t result) {
+  if (result == 0 && record) record->Signal();
+  return SetError(result);
+}
+
+int32_t CComLine::WaitForEvent(CompletionRecord* callerRecord, uint32_t timeoutMs) {
+  CompletionRecord* record = nullptr;
+  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+  uint32_t bits = 0;
+  const int32_t result = AwaitPortEvent(timeoutMs, bits);
+  if (result == 0) eventsSeen_ = bits;
+  return FinishTransfer(record, result);
+}
+
+// Blocks in poll() on the port, the mask-applied wake-up and, while reported
+// input sits unread, the reader's signal instead of the input itself.
+int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
+  PollDeadline deadline(timeoutMs);
+  for (;;) {
+    if (lineLost_) return kDeviceLostErrno;
+    const bool awaitingReader = inputReported_;
+    const bool watchInput = !awaitingReader && (eventMask_ & kInputEvents) != 0;
+    pollfd fds[3] = {{portHandle_, static_cast<short>(watchInput ? POLLIN : 0), 0},
+                     {maskApplied_->Fd(), POLLIN, 0},
+                     {inputTaken_->Fd(), POLLIN, 0}};
+    const int n = poll(fds, awaitingReader ? 3 : 2, deadline.RemainingMs());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ERROR_TIMEOUT;
+    if (fds[0].revents & kGoneEvents) {
+      MarkLineLost();
+      return kDeviceLostErrno;
+    }
+    if (fds[1].revents & POLLIN) {
+      maskApplied_->Reset();
+      if (lineLost_) return kDeviceLostErrno;
+      bits = 0;
+      return 0;
+    }
+    if (fds[2].revents & POLLIN) {
+      inputTaken_->Reset();
+      continue;
+    }
+    if (fds[0].revents & POLLIN) {
+      inputReported_ = true;
+      bits = EV_RXCHAR | CountedLineEvents();
+      return 0;
+    }
+  }
+}
+
+uint32_t CComLine::CountedLineEvents() {
+  LineCounts now;
+  if (!hasCounters_ || ReadLineCounts(portHandle_, now) != 0) return 0;
+  const uint32_t events = LineEventsBetween(eventCounts_, now);
+  eventCounts_ = now;
+  return events;
+}
+
+int32_t CComLine::ClearLineErrors(uint32_t& errors) {
+  errors = 0;
+  if (!IsOpen()) return ERROR_INVALID_HANDLE;
+  LineCounts now;
+  if (!hasCounters_) return 0;
+  if (int err = ReadLineCounts(portHandle_, now)) return err;
+  errors = LineErrorsBetween(errorCounts_, now);
+  errorCounts_ = now;
+  return 0;
+}
+
+void CComLine::MarkLineLost() {
+  lineLost_ = true;
+  if (maskApplied_) maskApplied_->Signal();  // let a waiting listener report it
+}
+
+int32_t CComLine::Write(const char* text, uint32_t* written, CompletionRecord* record,
+                        uint32_t timeoutMs) {
+  return Write(text, static_cast<uint32_t>(std::strlen(text)), written, record, timeoutMs);
+}
+
+int32_t CComLine::Write(const void* data, uint32_t length, uint32_t* written,
+                        CompletionRecord* callerRecord, uint32_t timeoutMs) {
+  uint32_t localCount = 0;
+  uint32_t& count = written ? *written : localCount;
+  count = 0;
+  CompletionRecord* record = nullptr;
+  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+  return FinishTransfer(record, WriteBytes(static_cast<const uint8_t*>(data), length, count, timeoutMs));
+}
+
+// Without a time-out the limit is on stalls, not on the whole transfer: it
+// starts again whenever the line takes bytes, so a long write at a low speed
+// still completes, while a line that takes nothing more is given up on and
+// reported lost.
+int32_t CComLine::WriteBytes(const uint8_t* data, uint32_t length, uint32_t& count,
+                             uint32_t timeoutMs) {
+  const bool stallLimited = timeoutMs == INFINITE;
+  const uint32_t limit = stallLimited ? writeStallLimitMs_ : timeoutMs;
+  PollDeadline deadline(limit);
+  while (count < length) {
+    const ssize_t n = write(portHandle_, data + count, length - count);
+    if (n > 0) {
+      count += static_cast<uint32_t>(n);
+      if (stallLimited) deadline.Restart(limit);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      const int err = errno;
+      if (err == EIO) MarkLineLost();
+      return err;
+    }
+    pollfd pfd{portHandle_, POLLOUT, 0};
+    const int ready = poll(&pfd, 1, deadline.RemainingMs());
+    if (ready < 0 && errno != EINTR) return errno;
+    if (ready == 0) {
+      if (stallLimited) MarkLineLost();
+      return ERROR_TIMEOUT;
+    }
+    if (ready > 0 && (pfd.revents & kGoneEvents)) {
+      MarkLineLost();
+      return kDeviceLostErrno;
+    }
+  }
+  return 0;
+}
+
+int32_t CComLine::Read(void* buffer, uint32_t length, uint32_t* readCount,
+                       CompletionRecord* callerRecord, uint32_t timeoutMs) {
+  uint32_t localCount = 0;
+  uint32_t& count = readCount ? *readCount : localCount;
+  count = 0;
+  CompletionRecord* record = nullptr;
+  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+  const int32_t result = ReadBytes(static_cast<uint8_t*>(buffer), length, count, timeoutMs);
+  // The input has been taken: event waits watch it again.
+  inputReported_ = false;
+  inputTaken_->Signal();
+  return FinishTransfer(record, result);
+}
+
+// Non-blocking mode takes what is buffered; blocking mode waits for the whole
+// count. The line reads end of file only once the device has hung up.
+int32_t CComLine::ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs) {
+  PollDeadline deadline(timeoutMs);
+  while (count < length) {
+    const ssize_t n = read(portHandle_, data + count, length - count);
+    if (n > 0) {
+      count += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n == 0) {
+      MarkLineLost();
+      return count > 0 ? 0 : kDeviceLostErrno;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) {
+      const int err = errno;
+      if (err == EIO) MarkLineLost();
+      return err;
+    }
+    if (readMode_ == kReadNonBlocking) return 0;
+    pollfd pfd{portHandle_, POLLIN, 0};
+    const int ready = poll(&pfd, 1, deadline.RemainingMs());
+    if (ready < 0 && errno != EINTR) return errno;
+    if (ready == 0) return ERROR_TIMEOUT;
+    // A hang-up shows as readable too; the next read() sees end of file.
+  }
+  return 0;
+}
+
+}  // namespace verdelo
