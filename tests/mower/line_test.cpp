@@ -1,0 +1,328 @@
+// The mower on a real pseudo-terminal: the serve loop in-process, and the
+// program itself steered through its standard input. Waits are bounded
+// poll() timeouts on the descriptors, never sleeps.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "console/mower_status.h"
+#include "mower_test_util.h"
+#include "tools/mower/config_update.h"
+#include "tools/mower/line_transport.h"
+#include "tools/mower/serve_loop.h"
+#include "tools/mower/trace_log.h"
+
+namespace verdelo::mower {
+namespace {
+
+using testing::Answer;
+using testing::Bytes;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPatienceMs = 3000;  // for what must come
+constexpr int kQuietMs = 300;      // for what must not
+
+long ElapsedMs(Clock::time_point since) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+}
+
+// Reads from `fd` until `want` bytes came or `timeout_ms` passed.
+Bytes ReadBytes(int fd, std::size_t want, int timeout_ms) {
+  Bytes got;
+  const auto start = Clock::now();
+  while (got.size() < want) {
+    const long left = timeout_ms - ElapsedMs(start);
+    pollfd p{fd, POLLIN, 0};
+    if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    std::uint8_t buffer[256];
+    const long n = ::read(fd, buffer, std::min(sizeof buffer, want - got.size()));
+    if (n <= 0) break;
+    got.insert(got.end(), buffer, buffer + n);
+  }
+  return got;
+}
+
+// The console's end of the line.
+class ConsoleEnd {
+ public:
+  explicit ConsoleEnd(const std::string& device) {
+    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios settings{};
+    if (fd_ >= 0 && ::tcgetattr(fd_, &settings) == 0) {
+      ::cfmakeraw(&settings);
+      ::tcsetattr(fd_, TCSANOW, &settings);
+    }
+  }
+  ~ConsoleEnd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  void Send(std::uint16_t code, std::uint16_t value) {
+    const MowerFrame frame = BuildRequest(code, value);
+    ASSERT_EQ(::write(fd_, frame.data(), frame.size()), 5);
+  }
+  Bytes Receive(std::size_t want, int timeout_ms = kPatienceMs) { return ReadBytes(fd_, want, timeout_ms); }
+  Bytes Ask(std::uint16_t code, std::uint16_t value = 0) {
+    Send(code, value);
+    return Receive(5);
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+TEST(MowerLine, ConfigGetsThePortLinesAndKeepsTheRest) {
+  EXPECT_EQ(WithMowerPort("", "/dev/pts/7"), "[COM1]/dev/pts/7\r\n[COMPORT]0\r\n[COMPORT_AUTO_OPEN]1\r\n");
+  const std::string before =
+      "[SCHEDULER_TIMER]500\r\n[COMPORT]3\r\nnote [COM1]/dev/ttyUSB0\r\n[COM10]/dev/ttyS9\r\n"
+      "[COMPORT_AUTO_OPEN]0\n[COMPORT]4\r\n[ALARM_TIMER]5000";
+  EXPECT_EQ(WithMowerPort(before, "/dev/pts/7"),
+            "[SCHEDULER_TIMER]500\r\n[COMPORT]0\r\n[COM1]/dev/pts/7\r\n[COM10]/dev/ttyS9\r\n"
+            "[COMPORT_AUTO_OPEN]1\r\n[ALARM_TIMER]5000\r\n");
+
+  char dir[] = "/tmp/verdelo-mower-config-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/config.txt";
+  std::string error;
+  ASSERT_TRUE(UpdateConsoleConfig(path, "/dev/pts/9", error)) << error;
+  ASSERT_TRUE(UpdateConsoleConfig(path, "/dev/pts/3", error)) << error;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "[COM1]/dev/pts/3\r\n[COMPORT]0\r\n[COMPORT_AUTO_OPEN]1\r\n");
+  EXPECT_FALSE(UpdateConsoleConfig(std::string(dir) + "/missing/config.txt", "/dev/pts/3", error));
+  std::remove(path.c_str());
+  ::rmdir(dir);
+}
+
+TEST(MowerLine, TraceLineFormat) {
+  const Bytes bytes{0x0F, 0x01, 0xEB, 0x18, 0xFC};
+  EXPECT_EQ(TraceLine(1234, "ANS", bytes), "1234 ANS 0F 01 EB 18 FC");
+}
+
+MowerOptions AtHome() {
+  MowerOptions options;
+  options.day.start_phase = Phase::AtHomeCharged;  // two quiet minutes at speed 1
+  return options;
+}
+
+TEST(MowerLine, ServeLoopAnswersAcrossAPseudoTerminalAndSurvivesTheConsoleClosing) {
+  std::string error;
+  auto line = OpenPseudoTerminal(error);
+  ASSERT_TRUE(line) << error;
+  VirtualMower mower(AtHome());
+  std::ostringstream replies, trace_text;
+  TraceLog trace(trace_text);
+  ServeLoop loop(mower, *line, -1, replies, &trace);
+  int result = -1;
+  std::thread runner([&] { result = loop.Run(); });
+
+  {
+    ConsoleEnd console(line->device());
+    ASSERT_TRUE(console.ok());
+    EXPECT_EQ(console.Ask(CMD_READ_STATUS), Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED));
+    EXPECT_EQ(console.Ask(CMD_SET_MAX_CAPACITY, 2500), Answer(CMD_SET_MAX_CAPACITY, 2500));
+  }
+  // Closed and opened again, the way the console's Close and Open buttons do.
+  ConsoleEnd console(line->device());
+  ASSERT_TRUE(console.ok());
+  EXPECT_EQ(console.Ask(CMD_READ_MAX_CAPACITY), Answer(CMD_READ_MAX_CAPACITY, 2500));
+
+  loop.Stop();
+  runner.join();
+  EXPECT_EQ(result, 0);
+  const std::string text = trace_text.str();
+  EXPECT_NE(text.find(" REQ 0F 80 B1 09 C4\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" ANS 0F 80 B1 C4 09\n"), std::string::npos) << text;
+}
+
+TEST(MowerLine, ServeLoopHoldsDelayedAnswersBackOnTheRealClock) {
+  std::string error;
+  auto line = OpenPseudoTerminal(error);
+  ASSERT_TRUE(line) << error;
+  VirtualMower mower(AtHome());
+  mower.faults().delay_ms = 250;
+  std::ostringstream replies;
+  ServeLoop loop(mower, *line, -1, replies, nullptr);
+  std::thread runner([&] { loop.Run(); });
+  ConsoleEnd console(line->device());
+  const auto sent = Clock::now();
+  console.Send(CMD_READ_STATUS, 0);
+  EXPECT_EQ(console.Receive(5), Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED));
+  EXPECT_GE(ElapsedMs(sent), 250);
+  loop.Stop();
+  runner.join();
+}
+
+// The program itself, with pipes on its standard input and output.
+class MowerProgram {
+ public:
+  explicit MowerProgram(std::vector<std::string> args) {
+    int in[2], out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(in[0], STDIN_FILENO);
+      ::dup2(out[1], STDOUT_FILENO);
+      const int quiet = ::open("/dev/null", O_WRONLY);
+      ::dup2(quiet, STDERR_FILENO);
+      ::close(in[1]);
+      ::close(out[0]);
+      args.insert(args.begin(), VERDELO_MOWER_PROGRAM);
+      std::vector<char*> argv;
+      for (auto& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    stdin_ = in[1];
+    stdout_ = out[0];
+    device = ReadLine();
+  }
+  ~MowerProgram() {
+    if (pid_ > 0) Terminate();
+    if (stdin_ >= 0) ::close(stdin_);
+    if (stdout_ >= 0) ::close(stdout_);
+  }
+
+  std::string ReadLine() {
+    for (;;) {
+      const auto end = buffered_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = buffered_.substr(0, end);
+        buffered_.erase(0, end + 1);
+        return line;
+      }
+      const Bytes more = ReadBytes(stdout_, 1, kPatienceMs);
+      if (more.empty()) return "(nothing)";
+      buffered_.push_back(static_cast<char>(more[0]));
+    }
+  }
+  // Sends a command and returns its reply, so the mower has taken it.
+  std::string Command(const std::string& line) {
+    const std::string text = line + "\n";
+    if (::write(stdin_, text.data(), text.size()) != static_cast<long>(text.size())) return "(write failed)";
+    return ReadLine();
+  }
+  int Terminate() {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string device;
+
+ private:
+  pid_t pid_ = -1;
+  int stdin_ = -1, stdout_ = -1;
+  std::string buffered_;
+};
+
+TEST(MowerLine, ProgramServesThePollCycleAndWritesConfigAndTrace) {
+  char dir[] = "/tmp/verdelo-mower-run-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string config = std::string(dir) + "/config.txt";
+  const std::string trace = std::string(dir) + "/trace.txt";
+  MowerProgram mower({"--config", config, "--trace", trace, "--speed", "60", "--start", "10:00",
+                      "--phase", "cutting"});
+  ASSERT_EQ(mower.device.rfind("/dev/pts/", 0), 0u) << mower.device;
+  ConsoleEnd console(mower.device);
+  ASSERT_TRUE(console.ok());
+
+  const std::uint16_t poll_cycle[] = {0x01EB, 0x0233, 0x01DB, 0x2EF4, 0x2EFE, 0x01F2, 0x007F, 0x01F1,
+                                      0x012F, 0x36B1, 0x0392, 0x00B1, 0x2EE0, 0x01DC, 0x01B9, 0x01BA,
+                                      0x01B8, 0x36B3, 0x012C, 0x0175, 0x0137, 0x36B5, 0x0138};
+  for (std::uint16_t code : poll_cycle) {
+    const Bytes answer = console.Ask(code);
+    ASSERT_EQ(answer.size(), 5u) << code;
+    EXPECT_EQ((Bytes{answer[0], answer[1], answer[2]}),
+              (Bytes{0x0F, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code & 0xFF)}));
+  }
+  const int status = testing::SignedValue(console.Ask(CMD_READ_STATUS));
+  EXPECT_TRUE(status == STATUS_CUTTING || status == STATUS_CUTTING_SQUARE) << status;
+  const int millivolts = console.Ask(REG_VOLTAGE)[3] | console.Ask(REG_VOLTAGE)[4] << 8;
+  EXPECT_GT(millivolts, 21000);
+  EXPECT_EQ(testing::SignedValue(console.Ask(REG_CLOCK_HOURS)), 10);
+  EXPECT_EQ(mower.Terminate(), 0);
+
+  std::ifstream config_in(config, std::ios::binary);
+  std::stringstream config_text;
+  config_text << config_in.rdbuf();
+  EXPECT_EQ(config_text.str(), "[COM1]" + mower.device + "\r\n[COMPORT]0\r\n[COMPORT_AUTO_OPEN]1\r\n");
+  std::ifstream trace_in(trace);
+  int requests = 0, answers = 0;
+  for (std::string line; std::getline(trace_in, line);) {
+    requests += line.find(" REQ 0F ") != std::string::npos;
+    answers += line.find(" ANS 0F ") != std::string::npos;
+  }
+  EXPECT_EQ(requests, 27);
+  EXPECT_EQ(answers, 27);
+  std::remove(config.c_str());
+  std::remove(trace.c_str());
+  ::rmdir(dir);
+}
+
+TEST(MowerLine, ProgramFaultsFromItsStandardInputShowOnTheLine) {
+  MowerProgram mower({"--fault", "mute 475", "--start", "22:00", "--phase", "timer"});
+  ConsoleEnd console(mower.device);
+  ASSERT_TRUE(console.ok());
+  const Bytes timer_status = Answer(CMD_READ_STATUS, STATUS_TIMER);
+
+  console.Send(REG_BOUNDARY_FRONT, 0);  // muted from the command line
+  EXPECT_EQ(console.Ask(CMD_READ_STATUS), timer_status);
+
+  EXPECT_EQ(mower.Command("silent"), "ok: silent");
+  console.Send(CMD_READ_STATUS, 0);
+  EXPECT_TRUE(console.Receive(1, kQuietMs).empty());
+  EXPECT_EQ(mower.Command("resume"), "ok: resume");
+  EXPECT_EQ(console.Ask(REG_BOUNDARY_FRONT).size(), 5u);
+
+  mower.Command("drop 1");
+  console.Send(CMD_READ_STATUS, 0);
+  EXPECT_EQ(console.Receive(5, kQuietMs).size(), 4u);  // the fifth byte never comes
+  mower.Command("corrupt 1");
+  EXPECT_NE(console.Ask(0x9234, 0x1111), Answer(0x9234, 0x1111));
+  mower.Command("resume");
+  EXPECT_EQ(console.Ask(0x9234, 0x1111), Answer(0x9234, 0x1111));
+
+  mower.Command("delay 300");
+  const auto sent = Clock::now();
+  EXPECT_EQ(console.Ask(CMD_READ_STATUS), timer_status);
+  EXPECT_GE(ElapsedMs(sent), 300);
+  mower.Command("resume");
+
+  mower.Command("garbage 64");
+  EXPECT_EQ(console.Receive(64).size(), 64u);
+  mower.Command("burst 10");
+  const Bytes burst = console.Receive(50);
+  ASSERT_EQ(burst.size(), 50u);
+  for (std::size_t at = 0; at < burst.size(); at += 5) EXPECT_EQ(burst[at], 0x0F);
+
+  EXPECT_EQ(console.Ask(REG_POWER), Answer(REG_POWER, kPowerPresentValue));
+  mower.Command("nopower");
+  EXPECT_EQ(console.Ask(REG_POWER), Answer(REG_POWER, 0));
+  mower.Command("outside");
+  EXPECT_EQ(console.Ask(CMD_READ_STATUS), Answer(CMD_READ_STATUS, STATUS_OUTSIDE_BOUNDARY_ERROR));
+  mower.Command("lowcurrent");
+  EXPECT_LT(testing::SignedValue(console.Ask(REG_CURRENT)), -5000);
+  EXPECT_NE(mower.Command("status").find("faults: nopower, lowcurrent"), std::string::npos);
+  EXPECT_EQ(mower.Command("bogus").rfind("error:", 0), 0u);
+  EXPECT_EQ(mower.Terminate(), 0);
+}
+
+}  // namespace
+}  // namespace verdelo::mower

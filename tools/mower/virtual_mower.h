@@ -1,0 +1,85 @@
+// The whole mower as the serial line sees it: requests in, answers out, with
+// the mowing day behind the registers and the faults in between. It keeps no
+// clock of its own: every call says what time it is on the line.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tools/mower/line_faults.h"
+#include "tools/mower/mowing_day.h"
+#include "tools/mower/register_store.h"
+#include "tools/mower/request_assembler.h"
+
+namespace verdelo::mower {
+
+// Line time in milliseconds, counted from when the mower was made.
+using LineMillis = std::int64_t;
+
+struct MowerOptions {
+  DayOptions day;
+  double speed = 1.0;  // simulated seconds per second of line time
+  unsigned seed = 1;   // line noise and damage
+};
+
+// Bytes that leave the mower together.
+struct Outgoing {
+  enum class Kind { Answer, Burst, Garbage };
+  Kind kind = Kind::Answer;
+  std::vector<std::uint8_t> bytes;
+};
+
+class VirtualMower {
+ public:
+  explicit VirtualMower(const MowerOptions& options = {});
+
+  // Bytes from the console that arrived at `now`. Each completed request is
+  // applied at once and its answer queued; returns the completed requests.
+  std::vector<Request> Receive(std::span<const std::uint8_t> bytes, LineMillis now);
+
+  // Everything due to go out by `now`, in the order it goes out.
+  std::vector<Outgoing> TakeDue(LineMillis now);
+  // When the next queued bytes fall due, if any wait.
+  std::optional<LineMillis> NextDue() const;
+
+  // Brings the simulated day up to `now` × speed.
+  void AdvanceTo(LineMillis now);
+  void SetSpeed(double factor, LineMillis now);
+  double speed() const { return speed_; }
+
+  // Unasked answers (current values of the registers the console polls) and
+  // random bytes, queued to go out at `now`.
+  void SendBurst(int frames, LineMillis now);
+  void SendGarbage(int count, LineMillis now);
+
+  // Ends every fault, of the line and of the mower.
+  void Resume();
+
+  LineFaults& faults() { return faults_; }
+  MowingDay& day() { return day_; }
+  RegisterStore& registers() { return registers_; }
+  const RegisterStore& registers() const { return registers_; }
+
+  // One line on the state of things, for the "status" command.
+  std::string Describe() const;
+
+ private:
+  void Queue(LineMillis due, Outgoing outgoing);
+
+  RegisterStore registers_;
+  MowingDay day_;
+  LineFaults faults_;
+  RequestAssembler assembler_;
+  std::deque<std::pair<LineMillis, Outgoing>> outbox_;  // ordered by due time
+
+  double speed_;
+  LineMillis speed_since_line_ = 0;  // line time when the speed last changed
+  double speed_since_sim_ = 0;       // simulated time then
+  std::size_t burst_next_ = 0;
+};
+
+}  // namespace verdelo::mower
