@@ -1,0 +1,115 @@
+#include "serial/port_traffic.h"
+
+#include <cstring>
+
+#include "console/text.h"
+#include "serial/com_types.h"
+
+namespace verdelo {
+
+std::string FormatTrafficLine(const char* direction, const LocalTime& t,
+                              const std::uint8_t* bytes, std::size_t count) {
+  std::string line = Format("%s %02u:%02u:%02u:%03u ", direction, unsigned(t.hour),
+                            unsigned(t.minute), unsigned(t.second), unsigned(t.millisecond));
+  line.reserve(line.size() + 3 * count);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < count; ++i) {
+    line += ' ';
+    line += kHex[bytes[i] >> 4];
+    line += kHex[bytes[i] & 0xF];
+  }
+  return line;
+}
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+SendText ParseSendText(std::string_view text) {
+  SendText out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (HexValue(text[i]) < 0) {
+      out.error = Format("The send text holds \"%s\" at position %zu; only the hexadecimal "
+                         "digits 0-9 and A-F may be sent.",
+                         std::string(1, text[i]).c_str(), i + 1);
+      return out;
+    }
+  }
+  const std::size_t count = text.size() / 2;
+  if (count > kMaxSendBytes) {
+    out.error = Format("The send text holds %zu bytes; at most %zu can be sent at once.", count,
+                       kMaxSendBytes);
+    return out;
+  }
+  out.bytes.reserve(count);
+  for (std::size_t i = 0; i < count; ++i)
+    out.bytes.push_back(
+        static_cast<std::uint8_t>(HexValue(text[2 * i]) * 16 + HexValue(text[2 * i + 1])));
+  return out;
+}
+
+std::string PortNameForIndex(int index) {
+  return Format("COM%-2u", unsigned(index + 1 < 0 ? 0 : index + 1));
+}
+
+std::uint32_t BaudForIndex(int index) {
+  return index >= 0 && index < 3 ? kSpeeds[index] : kSpeeds[0];
+}
+
+PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries) {
+  PortWindowSettings settings;
+  auto select = [](int& index, int count) {
+    return [&index, count](int value) { index = value >= 0 && value < count ? value : -1; };
+  };
+  std::vector<ConfigKey> keys = {
+      {"COMPORT", ConfigKind::Number, select(settings.portIndex, kPortCount)},
+      {"COMSPEED", ConfigKind::Number, select(settings.speedIndex, 3)},
+      {"COMPORT_AUTO_OPEN", ConfigKind::Switch,
+       [&settings](int value) {
+         if (value != 0) settings.autoOpen = true;
+       }},
+      {"COMPORT_EXPERT_MODE", ConfigKind::Presence,
+       [&settings](int) { settings.expertMode = true; }},
+  };
+  ApplyConfig(entries, keys);
+  // [COMn]device: the Linux device behind port n.
+  for (const ConfigEntry& entry : entries) {
+    const int port = PortNumberOf(entry.key);
+    std::string device = entry.value;
+    while (!device.empty() && (device.back() == ' ' || device.back() == '\t')) device.pop_back();
+    if (port >= 1 && port <= kPortCount && !device.empty()) settings.devices[port] = device;
+  }
+  return settings;
+}
+
+std::string DescribeOpenFailure(std::int32_t code, const std::string& device) {
+  switch (code) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return "There is no device " + device + ".";
+    case EACCES:
+    case EPERM:
+      return "Permission to open " + device +
+             " was denied. Add your user to the group that owns it (usually \"dialout\": "
+             "sudo usermod -aG dialout $USER) and log in again.";
+    case EBUSY:
+    case EWOULDBLOCK:
+      return device + " is busy: another program is using it.";
+    case ERROR_ALREADY_INITIALIZED:
+      return "The port is already open.";
+    case EINVAL:
+      return device + " does not take the line settings.";
+    default:
+      return "Opening " + device + " failed: " + std::strerror(code) + ".";
+  }
+}
+
+}  // namespace verdelo

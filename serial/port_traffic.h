@@ -1,0 +1,61 @@
+// What the port window decides without any window: the traffic log's line
+// layout and bounds, the hexadecimal send text, the port and speed lists,
+// and the port window's configuration keys.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/config_file.h"
+#include "console/host.h"
+#include "serial/port_names.h"
+
+namespace verdelo {
+
+// "TX hh:mm:ss:mmm " or "RX ..." followed by " %02X" per byte.
+std::string FormatTrafficLine(const char* direction, const LocalTime& time,
+                              const std::uint8_t* bytes, std::size_t count);
+
+// A traffic list never holds more than this many lines after a line is
+// added: the line that reaches it empties both lists.
+inline constexpr int kTrafficListLimit = 500;
+
+// The send buffer's size; a longer text is refused.
+inline constexpr std::size_t kMaxSendBytes = 1024;
+
+struct SendText {
+  std::vector<std::uint8_t> bytes;  // empty with an error
+  std::string error;                // why nothing may be sent; empty when fine
+};
+
+// Pairs of hexadecimal digits, high half first; an odd last character is
+// ignored. Any other character, or more than kMaxSendBytes bytes, refuses
+// the whole text so no byte the text does not hold is ever written.
+SendText ParseSendText(std::string_view text);
+
+inline constexpr int kPortCount = 10;
+inline constexpr std::uint32_t kSpeeds[] = {9600, 19200, 115200};
+
+// "COM%-2u" from a port list index (0-9); no selection (-1) gives port 0.
+std::string PortNameForIndex(int index);
+// Baud rate for a speed list index; no selection or another index: 9600.
+std::uint32_t BaudForIndex(int index);
+
+struct PortWindowSettings {
+  int portIndex = 0;   // -1 when the file asked for an index outside the list
+  int speedIndex = 0;  // likewise
+  bool autoOpen = false;
+  bool expertMode = false;
+  PortDeviceMap devices;  // [COMn] keys
+};
+
+// Applies the port window's keys of config.txt, in file order.
+PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries);
+
+// A plain-language reason for a failed open, for the "COM-port NOK" box.
+std::string DescribeOpenFailure(std::int32_t code, const std::string& device);
+
+}  // namespace verdelo

@@ -1,0 +1,17 @@
+// The application object: runs the console window; the program ends when it
+// closes.
+#pragma once
+
+#include <QApplication>
+
+namespace verdelo {
+
+class CKelvoPCApp : public QApplication {
+  Q_OBJECT
+ public:
+  CKelvoPCApp(int& argc, char** argv);
+  // Runs the console window to its end and returns the exit code.
+  int InitInstance();
+};
+
+}  // namespace verdelo

@@ -1,0 +1,123 @@
+#include "shell/console_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QThread>
+
+#include "res/app_icon.h"
+#include "res/dialog_template.h"
+#include "shell/about_dlg.h"
+#include "shell/key_translation.h"
+#include "widgets/clickable_label.h"
+#include "widgets/template_window.h"
+
+namespace verdelo {
+
+CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      launcher_(paths.workDir),
+      portDialog_(clock_, paths.configFile),
+      console_(ConsoleHost{controls_, *this, *this, launcher_, portDialog_, clock_, *this,
+                           paths.workDir, paths.configFile}) {
+  BuildWindow();
+  ConnectNotifications();
+  qApp->installEventFilter(this);
+}
+
+CKelvoPCDlg::~CKelvoPCDlg() { qApp->removeEventFilter(this); }
+
+void CKelvoPCDlg::BuildWindow() {
+  const DialogTemplate& dialog = ConsoleWindowTemplate();
+  setWindowTitle(QString::fromUtf8(dialog.caption));
+  setWindowIcon(AppIcon());
+  setFont(DialogFont());
+  const DialogUnits units = DialogUnits::ForFont(font());
+  controls_.Adopt(BuildTemplateControls(this, dialog, units), dialog);
+  setFixedSize(units.X(dialog.width), units.Y(dialog.height));
+  move(units.X(dialog.x), units.Y(dialog.y));
+}
+
+void CKelvoPCDlg::ConnectNotifications() {
+  for (const ControlTemplate& c : ConsoleWindowTemplate().controls) {
+    QWidget* widget = controls_.Widget(c.id);
+    if (c.id == 1) {
+      connect(qobject_cast<QPushButton*>(widget), &QPushButton::clicked, this, &QDialog::accept);
+    } else if (auto* label = qobject_cast<ClickableLabel*>(widget)) {
+      const int id = c.id;
+      connect(label, &ClickableLabel::clicked, this, [this, id] { console_.OnClicked(id); });
+      connect(label, &ClickableLabel::doubleClicked, this,
+              [this, id] { console_.OnDoubleClicked(id); });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      // A check box has toggled itself by the time it reports the click.
+      const int id = c.id;
+      connect(button, &QAbstractButton::clicked, this, [this, id] { console_.OnClicked(id); });
+    }
+  }
+}
+
+void CKelvoPCDlg::OnInitDialog() { console_.OnInitDialog(); }
+
+void CKelvoPCDlg::StartTimer(int id, std::uint32_t periodMs) {
+  QTimer*& timer = timers_[id];
+  if (timer == nullptr) {
+    timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, [this, id] { console_.OnTimer(id); });
+  }
+  timer->start(static_cast<int>(std::min<std::uint32_t>(periodMs, 0x7FFFFFFF)));
+}
+
+void CKelvoPCDlg::StopTimer(int id) {
+  const auto it = timers_.find(id);
+  if (it != timers_.end()) it->second->stop();
+}
+
+bool CKelvoPCDlg::IsTimerRunning(int id) const {
+  const auto it = timers_.find(id);
+  return it != timers_.end() && it->second->isActive();
+}
+
+void CKelvoPCDlg::Pause(std::uint32_t ms) { QThread::msleep(ms); }
+
+void CKelvoPCDlg::Beep(std::uint32_t /*hz*/, std::uint32_t ms) { QThread::msleep(ms); }
+
+void CKelvoPCDlg::ShowAboutModal() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CKelvoPCDlg::CreatePortWindow() {
+  portDialog_.Create(this);
+  portDialog_.show();
+}
+
+bool CKelvoPCDlg::eventFilter(QObject* watched, QEvent* event) {
+  // Keyboard driving sees the keys of this window and its controls before
+  // they do, so the arrows drive even with the caret in an edit box.
+  if (event->type() == QEvent::KeyPress) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && widget->window() == this) {
+      if (const auto code = DrivingKeyCode(*static_cast<QKeyEvent*>(event)))
+        if (console_.OnKeyDown(*code)) return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CKelvoPCDlg::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QString::fromUtf8(kAboutMenuText), this, [this] { ShowAboutModal(); });
+  menu.addSeparator();
+  menu.addAction(QStringLiteral("Show &Port Window"), this, [this] {
+    portDialog_.show();
+    portDialog_.raise();
+    portDialog_.activateWindow();
+  });
+  menu.exec(event->globalPos());
+}
+
+}  // namespace verdelo

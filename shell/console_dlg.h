@@ -1,0 +1,64 @@
+// The console window: its controls, timers and pacing, the start-up
+// call-outs, the key hook and the menu. Everything it decides is the
+// console's; this class only shows and forwards.
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include <filesystem>
+#include <map>
+
+#include "console/console.h"
+#include "console/system_services.h"
+#include "serial/port_control_dlg.h"
+#include "widgets/control_table.h"
+
+namespace verdelo {
+
+struct ConsolePaths {
+  std::filesystem::path workDir;     // data log, memory files, go.txt, hooks
+  std::filesystem::path configFile;  // config.txt
+};
+
+class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWindowHost {
+  Q_OBJECT
+ public:
+  explicit CKelvoPCDlg(const ConsolePaths& paths);
+  ~CKelvoPCDlg() override;
+
+  // Start-up, once, before the window is first shown.
+  void OnInitDialog();
+
+  MowerConsole& console() { return console_; }
+  CPortControlDlg& portDialog() { return portDialog_; }
+  ControlTable& controls() { return controls_; }
+
+  // ITimers.
+  void StartTimer(int id, std::uint32_t periodMs) override;
+  void StopTimer(int id) override;
+  bool IsTimerRunning(int id) const;
+  // IPacing: blocking, like the frames between them; tones are silent.
+  void Pause(std::uint32_t ms) override;
+  void Beep(std::uint32_t hz, std::uint32_t ms) override;
+  // IWindowHost.
+  void ShowAboutModal() override;
+  void CreatePortWindow() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void BuildWindow();
+  void ConnectNotifications();
+
+  ControlTable controls_;
+  std::map<int, QTimer*> timers_;
+  SystemClock clock_;
+  ShellEventLauncher launcher_;
+  CPortControlDlg portDialog_;
+  MowerConsole console_;
+};
+
+}  // namespace verdelo

@@ -1,0 +1,6 @@
+#include "shell/app.h"
+
+int main(int argc, char** argv) {
+  verdelo::CKelvoPCApp app(argc, argv);
+  return app.InitInstance();
+}

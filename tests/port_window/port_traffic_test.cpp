@@ -1,0 +1,84 @@
+// The port window's rules that need no window: log lines, send text,
+// port and speed lists, configuration keys, open failures.
+#include <gtest/gtest.h>
+
+#include "serial/com_types.h"
+#include "serial/port_traffic.h"
+
+namespace verdelo {
+namespace {
+
+TEST(TrafficLine, PrefixTimeAndBytes) {
+  const std::uint8_t frame[] = {0x0F, 0x36, 0xB1, 0x00, 0x00};
+  EXPECT_EQ(FormatTrafficLine("TX", {2026, 1, 1, 14, 3, 7, 45}, frame, 5),
+            "TX 14:03:07:045  0F 36 B1 00 00");
+  EXPECT_EQ(FormatTrafficLine("RX", {2026, 1, 1, 0, 0, 0, 999}, nullptr, 0), "RX 00:00:00:999 ");
+}
+
+TEST(SendText, PairsOfHexDigits) {
+  EXPECT_EQ(ParseSendText("0F36B10000").bytes, (std::vector<std::uint8_t>{0x0F, 0x36, 0xB1, 0, 0}));
+  EXPECT_EQ(ParseSendText("0f3").bytes, (std::vector<std::uint8_t>{0x0F}));
+  EXPECT_TRUE(ParseSendText("0").bytes.empty());
+  EXPECT_TRUE(ParseSendText("0").error.empty());
+  EXPECT_TRUE(ParseSendText("").error.empty());
+  EXPECT_EQ(ParseSendText("aBcDeF").bytes, (std::vector<std::uint8_t>{0xAB, 0xCD, 0xEF}));
+}
+
+TEST(SendText, RefusesAnythingButHexDigitsAndTooLongTexts) {
+  for (const char* bad : {"0G", "0F 36", "zz", "0F36B1000x", "+1", "\xC3\xA9"}) {
+    const SendText parsed = ParseSendText(bad);
+    EXPECT_TRUE(parsed.bytes.empty()) << bad;
+    EXPECT_FALSE(parsed.error.empty()) << bad;
+  }
+  EXPECT_EQ(ParseSendText(std::string(2048, 'A')).bytes.size(), 1024u);
+  EXPECT_FALSE(ParseSendText(std::string(2050, 'A')).error.empty());
+  EXPECT_TRUE(ParseSendText(std::string(2049, 'A')).error.empty());  // odd last digit ignored
+}
+
+TEST(PortLists, NamesAndSpeeds) {
+  EXPECT_EQ(PortNameForIndex(0), "COM1 ");
+  EXPECT_EQ(PortNameForIndex(9), "COM10");
+  EXPECT_EQ(PortNameForIndex(-1), "COM0 ");
+  EXPECT_EQ(BaudForIndex(0), 9600u);
+  EXPECT_EQ(BaudForIndex(1), 19200u);
+  EXPECT_EQ(BaudForIndex(2), 115200u);
+  EXPECT_EQ(BaudForIndex(-1), 9600u);
+  EXPECT_EQ(BaudForIndex(7), 9600u);
+}
+
+PortWindowSettings Read(const std::string& text) {
+  return ReadPortWindowSettings(ParseConfigText(text));
+}
+
+TEST(PortWindowKeys, SelectionAutoOpenExpertAndDevices) {
+  const auto s = Read("[COMPORT]2\r\n[COMSPEED]1\r\n[COMPORT_AUTO_OPEN]1\r\n[COM3]/dev/ttyUSB0 \r\n");
+  EXPECT_EQ(s.portIndex, 2);
+  EXPECT_EQ(s.speedIndex, 1);
+  EXPECT_TRUE(s.autoOpen);
+  EXPECT_FALSE(s.expertMode);
+  EXPECT_EQ(s.devices.at(3), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortDevice(PortNameForIndex(s.portIndex), s.devices), "/dev/ttyUSB0");
+}
+
+TEST(PortWindowKeys, OddValues) {
+  EXPECT_TRUE(Read("[COMPORT_EXPERT_MODE]0\r\n").expertMode);
+  EXPECT_EQ(Read("[COMSPEED]7\r\n").speedIndex, -1);
+  EXPECT_EQ(Read("[COMPORT]9\r\n").portIndex, 9);
+  EXPECT_EQ(Read("[COMPORT]x\r\n").portIndex, 0);
+  EXPECT_EQ(Read("[comport]2\r\n").portIndex, 0);
+  EXPECT_EQ(Read("[COMPORT]2\r\n[COMPORT]4\r\n").portIndex, 4);
+  EXPECT_FALSE(Read("[COMPORT_AUTO_OPEN]abc\r\n").autoOpen);
+  EXPECT_TRUE(Read("[COM11]/dev/x\r\n[COM0]/dev/y\r\n[COM2]\r\n").devices.empty());
+}
+
+TEST(OpenFailure, SaysWhyInPlainWords) {
+  EXPECT_NE(DescribeOpenFailure(ENOENT, "/dev/ttyS0").find("no device /dev/ttyS0"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(EACCES, "/dev/ttyS0").find("dialout"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(EWOULDBLOCK, "/dev/ttyS0").find("busy"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(EBUSY, "/dev/ttyS0").find("busy"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(ERROR_ALREADY_INITIALIZED, "x").find("already open"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace verdelo

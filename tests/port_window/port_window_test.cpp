@@ -1,0 +1,247 @@
+// The port window on a real pseudo-terminal: start-up from config.txt,
+// opening and closing, expert send, the traffic lists, received bytes and a
+// vanished device.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <fstream>
+
+#include "serial/port_control_dlg.h"
+#include "tests/serial/pty_pair.h"
+#include "widgets/state_color_button.h"
+
+namespace verdelo::test {
+namespace {
+
+class FixedClock : public IWallClock {
+ public:
+  LocalTime Now() const override { return {2026, 12, 7, 14, 3, 7, 45}; }
+};
+
+// Processes events until `done` or two seconds pass.
+template <typename Done>
+bool Await(Done done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// Closes the next modal message box and keeps what it said.
+struct MessageBoxCatcher {
+  QString text;
+  QString informative;
+  void Arm() {
+    QTimer::singleShot(0, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        informative = box->informativeText();
+        box->accept();
+      }
+    });
+  }
+};
+
+class PortWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/verdelo-port-XXXXXX";
+    dir = ::mkdtemp(pattern);
+  }
+  void TearDown() override {
+    window.reset();
+    std::filesystem::remove_all(dir);
+  }
+  void Create(const std::vector<std::string>& lines) {
+    std::ofstream out(dir / "config.txt", std::ios::binary);
+    for (const auto& line : lines) out << line << "\r\n";
+    out.close();
+    window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
+    window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
+    window->Create(nullptr);
+  }
+  void CreateOnPty(std::vector<std::string> extra = {}) {
+    extra.push_back("[COM1]" + pty.SlavePath());
+    Create(extra);
+  }
+  template <typename T>
+  T* Get(int id) const { return qobject_cast<T*>(window->Control(id)); }
+  QString Status() const { return Get<QLabel>(1006)->text(); }
+  QRgb Face(int id) const {
+    const QImage image = Get<QWidget>(id)->grab().toImage();
+    return image.pixel(4, image.height() / 2) & 0xFFFFFF;
+  }
+
+  std::filesystem::path dir;
+  FixedClock clock;
+  PtyPair pty;
+  std::unique_ptr<CPortControlDlg> window;
+  std::vector<std::uint8_t> received;
+};
+
+constexpr QRgb kGreen = 0x00FF00;
+constexpr QRgb kRed = 0xFF0000;
+
+TEST_F(PortWindow, WithoutConfigClosedOnCom1At9600AndNoExpertControls) {
+  Create({});
+  EXPECT_EQ(Get<QComboBox>(1004)->currentIndex(), 0);
+  EXPECT_EQ(Get<QComboBox>(1005)->currentIndex(), 0);
+  EXPECT_EQ(Get<QComboBox>(1004)->count(), 10);
+  EXPECT_TRUE(Get<QComboBox>(1004)->itemText(0).contains("/dev/ttyS0"));
+  EXPECT_FALSE(Get<QPushButton>(4)->isEnabled());
+  EXPECT_FALSE(Get<QLineEdit>(1007)->isEnabled());
+  EXPECT_EQ(Get<QLineEdit>(1007)->text(), "0F36B10000");
+  EXPECT_EQ(Status(), "PORT CLOSED");
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_EQ(Face(3), kGreen);
+  EXPECT_EQ(Face(5), kRed);
+  const std::uint8_t frame[] = {1, 2, 3, 4, 5};
+  window->LogTx(frame, 5);
+  window->LogRx(frame, 5);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 0);
+  EXPECT_EQ(Get<QListWidget>(1000)->count(), 0);
+}
+
+TEST_F(PortWindow, AutoOpenSelectsAndOpensTheConfiguredPort) {
+  CreateOnPty({"[COMPORT]2", "[COMSPEED]1", "[COM3]" + pty.SlavePath(), "[COMPORT_AUTO_OPEN]1"});
+  EXPECT_EQ(Get<QComboBox>(1004)->currentIndex(), 2);
+  EXPECT_EQ(Get<QComboBox>(1005)->currentIndex(), 1);
+  EXPECT_EQ(Status(), "PORT OPENED");
+  EXPECT_EQ(window->portOpen(), 1);
+  EXPECT_EQ(window->serialPort().GetBaudRate(), 19200);
+  EXPECT_EQ(Face(3), kRed);
+  EXPECT_EQ(Face(5), kGreen);
+}
+
+TEST_F(PortWindow, FailedOpenSaysNokWithTheReasonAndChangesNothing) {
+  Create({"[COM1]" + (dir / "no-such-device").string()});
+  MessageBoxCatcher catcher;
+  catcher.Arm();
+  Get<QPushButton>(3)->click();
+  EXPECT_EQ(catcher.text, "COM-port NOK");
+  EXPECT_TRUE(catcher.informative.contains("no device")) << catcher.informative.toStdString();
+  EXPECT_EQ(Status(), "PORT CLOSED");
+  EXPECT_EQ(window->portOpen(), 0);
+}
+
+TEST_F(PortWindow, OpenTwiceKeepsTheLinkOpen) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1"});
+  MessageBoxCatcher catcher;
+  catcher.Arm();
+  Get<QPushButton>(3)->click();
+  EXPECT_EQ(catcher.text, "COM-port NOK");
+  EXPECT_EQ(Status(), "PORT OPENED");
+}
+
+TEST_F(PortWindow, ExpertSendWritesAndLogsTheBytes) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]0"});
+  ASSERT_TRUE(Get<QPushButton>(4)->isEnabled());
+  Get<QPushButton>(4)->click();
+  EXPECT_EQ(pty.Receive(5), (std::vector<std::uint8_t>{0x0F, 0x36, 0xB1, 0x00, 0x00}));
+  ASSERT_EQ(Get<QListWidget>(1002)->count(), 1);
+  EXPECT_EQ(Get<QListWidget>(1002)->item(0)->text(), "TX 14:03:07:045  0F 36 B1 00 00");
+
+  Get<QLineEdit>(1007)->setText("0f3");
+  Get<QPushButton>(4)->click();
+  EXPECT_EQ(pty.Receive(1), (std::vector<std::uint8_t>{0x0F}));
+  Get<QLineEdit>(1007)->setText("");
+  Get<QPushButton>(4)->click();
+  EXPECT_EQ(Get<QListWidget>(1002)->item(2)->text(), "TX 14:03:07:045 ");
+}
+
+TEST_F(PortWindow, SendRefusesTextThatIsNotHex) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
+  Get<QLineEdit>(1007)->setText("0F 36");
+  MessageBoxCatcher catcher;
+  catcher.Arm();
+  Get<QPushButton>(4)->click();
+  EXPECT_TRUE(catcher.text.contains("hexadecimal"));
+  EXPECT_TRUE(pty.Receive(1, 100).empty());
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 0);
+}
+
+TEST_F(PortWindow, SendWhileClosedDoesNothingAtAll) {
+  Create({"[COMPORT_EXPERT_MODE]"});
+  Get<QPushButton>(4)->click();
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 0);
+}
+
+TEST_F(PortWindow, ReceivedBytesReachTheHookInOrderAndTheRxList) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
+  const std::vector<std::uint8_t> bytes = {0x0F, 0x01, 0xEB, 0x18, 0xFC, 0x0F, 0x02};
+  pty.Send(bytes);
+  ASSERT_TRUE(Await([&] { return received.size() >= bytes.size(); }));
+  EXPECT_EQ(received, bytes);
+  ASSERT_GE(Get<QListWidget>(1000)->count(), 1);
+  EXPECT_TRUE(Get<QListWidget>(1000)->item(0)->text().startsWith("RX 14:03:07:045  0F"));
+}
+
+TEST_F(PortWindow, FiveHundredthLineEmptiesBothLists) {
+  Create({"[COMPORT_EXPERT_MODE]"});
+  const std::uint8_t frame[] = {0x0F, 0, 0, 0, 0};
+  window->LogRx(frame, 5);
+  for (int i = 0; i < 498; ++i) window->LogTx(frame, 5);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 498);
+  window->LogTx(frame, 5);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 499);
+  window->LogTx(frame, 5);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 0);
+  EXPECT_EQ(Get<QListWidget>(1000)->count(), 0);
+  window->LogTx(frame, 5);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 1);
+}
+
+TEST_F(PortWindow, ClearButtonsEmptyOnlyTheirList) {
+  Create({"[COMPORT_EXPERT_MODE]"});
+  const std::uint8_t frame[] = {0x0F};
+  window->LogRx(frame, 1);
+  window->LogTx(frame, 1);
+  Get<QPushButton>(1001)->click();
+  EXPECT_EQ(Get<QListWidget>(1000)->count(), 0);
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 1);
+  Get<QPushButton>(1003)->click();
+  EXPECT_EQ(Get<QListWidget>(1002)->count(), 0);
+}
+
+TEST_F(PortWindow, ChangingPortOrSpeedClosesTheLink) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1"});
+  Get<QComboBox>(1005)->setCurrentIndex(2);
+  EXPECT_EQ(Status(), "PORT CLOSED");
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_EQ(Face(3), kGreen);
+  Get<QPushButton>(3)->click();
+  EXPECT_EQ(window->serialPort().GetBaudRate(), 115200);
+  Get<QComboBox>(1004)->setCurrentIndex(1);
+  EXPECT_EQ(window->portOpen(), 0);
+}
+
+TEST_F(PortWindow, VanishedDeviceClosesTheLinkAndSaysWhy) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
+  pty.CloseMaster();
+  ASSERT_TRUE(Await([&] { return window->portOpen() == 0; }));
+  EXPECT_EQ(Status(), "PORT CLOSED");
+  EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("gone"));
+  EXPECT_EQ(Face(3), kGreen);
+  const auto* rx = Get<QListWidget>(1000);
+  ASSERT_GE(rx->count(), 1);
+  EXPECT_TRUE(rx->item(rx->count() - 1)->text().contains("gone"));
+}
+
+}  // namespace
+}  // namespace verdelo::test
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

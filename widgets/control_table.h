@@ -1,0 +1,33 @@
+// The console's controls addressed by identifier, over the Qt widgets of a
+// window built from its template.
+#pragma once
+
+#include <QWidget>
+
+#include <map>
+#include <string>
+
+#include "console/host.h"
+#include "res/dialog_template.h"
+
+namespace verdelo {
+
+class ControlTable : public IControls {
+ public:
+  // Takes the controls built from `dialog`.
+  void Adopt(std::map<int, QWidget*> controls, const DialogTemplate& dialog);
+  QWidget* Widget(int id) const;
+
+  void SetText(int id, const std::string& text) override;
+  std::string Text(int id) const override;
+  bool IsChecked(int id) const override;
+  void SetChecked(int id, bool checked) override;
+  void SetEnabled(int id, bool enabled) override;
+
+ private:
+  std::map<int, QWidget*> controls_;
+  // Captions of controls that wrap, as set, before the line breaks.
+  std::map<int, std::string> wrapping_;
+};
+
+}  // namespace verdelo
