@@ -86,8 +86,10 @@ void CPortControlDlg::Create(QWidget* owner) {
 
   // A new choice of port or speed always closes the link; the user opens it
   // again. Connected after start-up so the start-up selection does not.
-  connect(portList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
-          [this] { OnClosePort(); });
+  connect(portList_, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+    portList_->lineEdit()->setCursorPosition(0);
+    OnClosePort();
+  });
   connect(speedList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
           [this] { OnClosePort(); });
 
@@ -108,6 +110,8 @@ void CPortControlDlg::OnInitDialog() {
   FillPortList();
   portList_->setCurrentIndex(settings_.portIndex);
   speedList_->setCurrentIndex(settings_.speedIndex);
+  // The port's name first: the device beside it may not fit the box.
+  portList_->lineEdit()->setCursorPosition(0);
   if (settings_.expertMode) {
     sendButton_->setEnabled(true);
     sendText_->setEnabled(true);

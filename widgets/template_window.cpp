@@ -31,13 +31,22 @@ QString WrapCaption(const QString& text, const QFont& font, int width) {
   const QFontMetrics metrics(font);
   QStringList lines;
   QString line;
+  auto fits = [&](const QString& candidate) { return metrics.horizontalAdvance(candidate) <= width; };
   for (const QString& word : text.split(QLatin1Char(' '))) {
     const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-    if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
-      lines << line;
-      line = word;
-    } else {
+    if (fits(candidate)) {
       line = candidate;
+      continue;
+    }
+    if (!line.isEmpty()) lines << line;
+    line.clear();
+    // A word wider than the control is broken where it reaches the edge.
+    for (const QChar c : word) {
+      if (!line.isEmpty() && !fits(line + c)) {
+        lines << line;
+        line.clear();
+      }
+      line += c;
     }
   }
   lines << line;

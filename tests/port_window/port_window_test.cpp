@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,10 +12,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <fstream>
-
 #include "serial/port_control_dlg.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/support/qt_wait.h"
 #include "widgets/state_color_button.h"
 
 namespace verdelo::test {
@@ -26,15 +24,6 @@ class FixedClock : public IWallClock {
  public:
   LocalTime Now() const override { return {2026, 12, 7, 14, 3, 7, 45}; }
 };
-
-// Processes events until `done` or two seconds pass.
-template <typename Done>
-bool Await(Done done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 // Closes the next modal message box and keeps what it said.
 struct MessageBoxCatcher {
@@ -53,18 +42,9 @@ struct MessageBoxCatcher {
 
 class PortWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/verdelo-port-XXXXXX";
-    dir = ::mkdtemp(pattern);
-  }
-  void TearDown() override {
-    window.reset();
-    std::filesystem::remove_all(dir);
-  }
+  void TearDown() override { window.reset(); }
   void Create(const std::vector<std::string>& lines) {
-    std::ofstream out(dir / "config.txt", std::ios::binary);
-    for (const auto& line : lines) out << line << "\r\n";
-    out.close();
+    WriteCrLfLines(dir / "config.txt", lines);
     window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
     window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
     window->Create(nullptr);
@@ -81,7 +61,8 @@ class PortWindow : public ::testing::Test {
     return image.pixel(4, image.height() / 2) & 0xFFFFFF;
   }
 
-  std::filesystem::path dir;
+  TempDir temp;
+  const std::filesystem::path& dir = temp.path();
   FixedClock clock;
   PtyPair pty;
   std::unique_ptr<CPortControlDlg> window;
@@ -179,7 +160,7 @@ TEST_F(PortWindow, ReceivedBytesReachTheHookInOrderAndTheRxList) {
   CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
   const std::vector<std::uint8_t> bytes = {0x0F, 0x01, 0xEB, 0x18, 0xFC, 0x0F, 0x02};
   pty.Send(bytes);
-  ASSERT_TRUE(Await([&] { return received.size() >= bytes.size(); }));
+  ASSERT_TRUE(AwaitEvents([&] { return received.size() >= bytes.size(); }));
   EXPECT_EQ(received, bytes);
   ASSERT_GE(Get<QListWidget>(1000)->count(), 1);
   EXPECT_TRUE(Get<QListWidget>(1000)->item(0)->text().startsWith("RX 14:03:07:045  0F"));
@@ -227,7 +208,7 @@ TEST_F(PortWindow, ChangingPortOrSpeedClosesTheLink) {
 TEST_F(PortWindow, VanishedDeviceClosesTheLinkAndSaysWhy) {
   CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
   pty.CloseMaster();
-  ASSERT_TRUE(Await([&] { return window->portOpen() == 0; }));
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 0; }));
   EXPECT_EQ(Status(), "PORT CLOSED");
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("gone"));
   EXPECT_EQ(Face(3), kGreen);
@@ -238,10 +219,3 @@ TEST_F(PortWindow, VanishedDeviceClosesTheLinkAndSaysWhy) {
 
 }  // namespace
 }  // namespace verdelo::test
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

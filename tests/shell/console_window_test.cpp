@@ -5,32 +5,22 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
-#include <fstream>
 
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
 #include "res/dialog_template.h"
 #include "shell/console_dlg.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/support/qt_wait.h"
 #include "widgets/clickable_label.h"
 #include "widgets/template_window.h"
 
 namespace verdelo::test {
 namespace {
-
-template <typename Done>
-bool Await(Done done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
   std::string out;
@@ -44,20 +34,11 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 
 class ConsoleWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/verdelo-shell-XXXXXX";
-    dir = ::mkdtemp(pattern);
-  }
-  void TearDown() override {
-    window.reset();
-    std::filesystem::remove_all(dir);
-  }
+  void TearDown() override { window.reset(); }
   void Start(std::vector<std::string> lines = {}) {
     lines.insert(lines.begin(), {"[NO_SPLASH_DIALOG]", "[COM1]" + pty.SlavePath(),
                                  "[COMPORT_AUTO_OPEN]1"});
-    std::ofstream out(dir / "config.txt", std::ios::binary);
-    for (const auto& line : lines) out << line << "\r\n";
-    out.close();
+    WriteCrLfLines(dir / "config.txt", lines);
     window = std::make_unique<CKelvoPCDlg>(ConsolePaths{dir, dir / "config.txt"});
     window->OnInitDialog();
     window->show();
@@ -76,7 +57,8 @@ class ConsoleWindow : public ::testing::Test {
     return frames;
   }
 
-  std::filesystem::path dir;
+  TempDir temp;
+  const std::filesystem::path& dir = temp.path();
   PtyPair pty;
   std::unique_ptr<CKelvoPCDlg> window;
 };
@@ -143,19 +125,19 @@ TEST_F(ConsoleWindow, AnswersOnTheLineChangeTheirLabels) {
   answer(491, static_cast<std::uint16_t>(-1000));
   answer(497, 1014);
   answer(300, 1);
-  ASSERT_TRUE(Await([this] { return Label(IDC_ROBOT_MODE) == "AUTO"; }));
+  ASSERT_TRUE(AwaitEvents([this] { return Label(IDC_ROBOT_MODE) == "AUTO"; }));
   EXPECT_EQ(Label(IDC_CURRENT), "Current (mA) :-1000");
   EXPECT_EQ(Label(IDC_STATUS_TEXT), "=> Charging");
   EXPECT_EQ(Label(IDC_TEMPERATURE), "Temp.(°C) :");
   answer(563, 21);
-  ASSERT_TRUE(Await([this] { return Label(IDC_TEMPERATURE) == "Temp.(°C) :   21"; }));
+  ASSERT_TRUE(AwaitEvents([this] { return Label(IDC_TEMPERATURE) == "Temp.(°C) :   21"; }));
 }
 
 TEST_F(ConsoleWindow, PollingStartsOnePeriodAfterStartUp) {
   Start({"[SCHEDULER_TIMER]200"});
   EXPECT_TRUE(window->IsTimerRunning(TIMER_POLL));
   std::vector<std::uint8_t> got;
-  Await([&] {
+  AwaitEvents([&] {
     const auto more = pty.Receive(10 - got.size(), 10);
     got.insert(got.end(), more.begin(), more.end());
     return got.size() >= 10;
@@ -196,16 +178,9 @@ TEST_F(ConsoleWindow, ExpertModeEnablesItsFourButtonsButNeverTheCuttingOnes) {
 
 TEST_F(ConsoleWindow, AlarmCaptionKeepsWrappingAndReadsBackWhole) {
   Start({"[VALUES_UPDATE_DISABLE]1", "[ALARM_TIMER]100", "[ALARM_IF_NO_RESPONSE]1"});
-  ASSERT_TRUE(Await([this] { return Label(1038) == "ALARM !!"; }));
+  ASSERT_TRUE(AwaitEvents([this] { return Label(1038) == "ALARM !!"; }));
   EXPECT_TRUE(qobject_cast<QCheckBox*>(Control(1038))->isChecked());
 }
 
 }  // namespace
 }  // namespace verdelo::test
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,5 +1,5 @@
-// The widget tests paint real widgets, so they need a QApplication; they run
-// on the offscreen platform unless told otherwise.
+// Tests of windows and widgets need a QApplication; they run on the
+// offscreen platform unless told otherwise.
 #include <gtest/gtest.h>
 
 #include <QApplication>

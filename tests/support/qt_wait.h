@@ -1,0 +1,52 @@
+// Helpers for tests that drive real windows: waiting for the event loop to
+// bring something about, and a temporary folder of their own.
+#pragma once
+
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace verdelo::test {
+
+// Processes events until `done` holds or `limitMs` passes; returns `done`.
+template <typename Done>
+bool AwaitEvents(Done done, int limitMs = 3000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < limitMs)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = "/tmp/verdelo-test-XXXXXX";
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes the lines, each ended by CR LF, as config.txt files are.
+inline void WriteCrLfLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  for (const std::string& line : lines) out << line << "\r\n";
+}
+
+}  // namespace verdelo::test
