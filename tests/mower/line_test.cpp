@@ -1,16 +1,22 @@
-// The mower on a real pseudo-terminal: the serve loop in-process, and the
-// program itself steered through its standard input. Waits are bounded
-// poll() timeouts on the descriptors, never sleeps.
+// The mower on a real pseudo-terminal, made by the mower or standing in for
+// a real port: the serve loop in-process, and the program itself steered
+// through its standard input. Waits are bounded poll() timeouts on the
+// descriptors, never sleeps.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -63,10 +69,20 @@ class ConsoleEnd {
       ::tcsetattr(fd_, TCSANOW, &settings);
     }
   }
-  ~ConsoleEnd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  // Takes over a descriptor as it is.
+  explicit ConsoleEnd(int fd) : fd_(fd) {}
+  ~ConsoleEnd() { Close(); }
+  ConsoleEnd(const ConsoleEnd&) = delete;
+  ConsoleEnd& operator=(const ConsoleEnd&) = delete;
   bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  void SendBytes(const Bytes& bytes) {
+    ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<long>(bytes.size()));
+  }
   void Send(std::uint16_t code, std::uint16_t value) {
     const MowerFrame frame = BuildRequest(code, value);
     ASSERT_EQ(::write(fd_, frame.data(), frame.size()), 5);
@@ -162,6 +178,184 @@ TEST(MowerLine, ServeLoopHoldsDelayedAnswersBackOnTheRealClock) {
   EXPECT_GE(ElapsedMs(sent), 250);
   loop.Stop();
   runner.join();
+}
+
+// A pseudo-terminal standing in for a real port: the mower opens the slave by
+// its path, as it would /dev/ttyUSB0, and the master is the far end of the
+// cable, where the console sits.
+struct CableToPort {
+  CableToPort() {
+    int master = -1, slave = -1;
+    char name[128];
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+    ::close(slave);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    console = std::make_unique<ConsoleEnd>(master);
+    port = name;
+  }
+  std::unique_ptr<ConsoleEnd> console;
+  std::string port;
+};
+
+Bytes Joined(const Bytes& first, const Bytes& second) {
+  Bytes all = first;
+  all.insert(all.end(), second.begin(), second.end());
+  return all;
+}
+
+// Passes everything on to a line, and tells through a pipe when the serve
+// loop has asked for the line's descriptor a given number of times more.
+class WatchedLine : public LineTransport {
+ public:
+  explicit WatchedLine(LineTransport& line) : line_(line) {
+    if (::pipe2(told_, O_CLOEXEC | O_NONBLOCK) != 0) told_[0] = told_[1] = -1;
+  }
+  ~WatchedLine() override {
+    for (int end : told_)
+      if (end >= 0) ::close(end);
+  }
+  void TellAfter(int looks) { remaining_ = looks; }
+  bool WaitTold(int timeout_ms) {
+    pollfd p{told_[0], POLLIN, 0};
+    return ::poll(&p, 1, timeout_ms) == 1;
+  }
+
+  int fd() const override {
+    if (remaining_.fetch_sub(1) == 1) {
+      const char byte = 1;
+      [[maybe_unused]] auto written = ::write(told_[1], &byte, 1);
+    }
+    return line_.fd();
+  }
+  long Read(std::uint8_t* buffer, std::size_t size) override { return line_.Read(buffer, size); }
+  long Write(const std::uint8_t* data, std::size_t size) override { return line_.Write(data, size); }
+  const std::string& device() const override { return line_.device(); }
+
+ private:
+  LineTransport& line_;
+  mutable std::atomic<int> remaining_{0};
+  int told_[2];
+};
+
+TEST(MowerSerialPort, ServesThePortThroughTheSerialLayerWithEveryByteUntouched) {
+  CableToPort cable;
+  ASSERT_TRUE(cable.console);
+  std::string error;
+  auto line = OpenSerialPort(cable.port, 19200, error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_EQ(line->device(), cable.port);
+  termios settings{};
+  ASSERT_EQ(::tcgetattr(cable.console->fd(), &settings), 0);  // the master shows the slave's settings
+  EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B19200));
+  EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(settings.c_iflag & (IXON | IXOFF), 0u);
+
+  WatchedLine watched(*line);
+  VirtualMower mower(AtHome());
+  std::ostringstream replies;
+  ServeLoop loop(mower, watched, -1, replies, nullptr);
+  int result = -1;
+  std::thread runner([&] { result = loop.Run(); });
+
+  ConsoleEnd& console = *cable.console;
+  EXPECT_EQ(console.Ask(CMD_READ_STATUS), Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED));
+  // XON, XOFF and CR in a value pass both ways as they are.
+  EXPECT_EQ(console.Ask(CMD_SET_MAX_CAPACITY, 0x1311), Answer(CMD_SET_MAX_CAPACITY, 0x1311));
+  EXPECT_EQ(console.Ask(CMD_READ_MAX_CAPACITY), Answer(CMD_READ_MAX_CAPACITY, 0x1311));
+
+  // Two requests in one write, then one in two pieces.
+  const MowerFrame status = BuildRequest(CMD_READ_STATUS, 0);
+  const MowerFrame other = BuildRequest(0x9234, 0x0D0D);
+  console.SendBytes(Joined(Bytes(status.begin(), status.end()), Bytes(other.begin(), other.end())));
+  EXPECT_EQ(console.Receive(10),
+            Joined(Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED), Answer(0x9234, 0x0D0D)));
+  console.SendBytes({other[0], other[1]});
+  console.SendBytes({other[2], other[3], other[4]});
+  EXPECT_EQ(console.Receive(5), Answer(0x9234, 0x0D0D));
+
+  // A quiet port leaves the loop asleep.
+  watched.TellAfter(2);
+  EXPECT_FALSE(watched.WaitTold(kQuietMs));
+
+  loop.Stop();
+  runner.join();
+  EXPECT_EQ(result, 0);
+}
+
+TEST(MowerSerialPort, RefusesUnsupportedRatesMissingDevicesAndAPortInUse) {
+  EXPECT_TRUE(IsSupportedBaud(9600));
+  EXPECT_TRUE(IsSupportedBaud(115200));
+  EXPECT_TRUE(IsSupportedBaud(460800));
+  EXPECT_FALSE(IsSupportedBaud(0));
+  EXPECT_FALSE(IsSupportedBaud(-9600));
+  EXPECT_FALSE(IsSupportedBaud(12345));
+
+  CableToPort cable;
+  ASSERT_TRUE(cable.console);
+  std::string error;
+  EXPECT_EQ(OpenSerialPort(cable.port, 12345, error), nullptr);
+  EXPECT_EQ(error, "unsupported baud rate 12345");
+  EXPECT_EQ(OpenSerialPort("/dev/verdelo-no-such-port", 9600, error), nullptr);
+  EXPECT_NE(error.find("/dev/verdelo-no-such-port: No such file"), std::string::npos) << error;
+
+  auto first = OpenSerialPort(cable.port, 9600, error);
+  ASSERT_TRUE(first) << error;
+  EXPECT_EQ(OpenSerialPort(cable.port, 9600, error), nullptr);
+  EXPECT_NE(error.find("in use by another program"), std::string::npos) << error;
+  first.reset();  // let go on close
+  EXPECT_TRUE(OpenSerialPort(cable.port, 9600, error)) << error;
+}
+
+// CPU time of the whole process (the loop, the port's listener, the test).
+long ProcessCpuMicros() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L + usage.ru_utime.tv_usec +
+         usage.ru_stime.tv_usec;
+}
+
+TEST(MowerSerialPort, ALostPortIsAHangUpForGoodThatTheLoopWaitsOutWithoutSpinning) {
+  CableToPort cable;
+  ASSERT_TRUE(cable.console);
+  std::string error;
+  auto port = OpenSerialPort(cable.port, 9600, error);
+  ASSERT_TRUE(port) << error;
+  WatchedLine line(*port);
+  VirtualMower mower(AtHome());
+  std::ostringstream replies;
+  ServeLoop loop(mower, line, -1, replies, nullptr);
+  int result = -1;
+  std::thread runner([&] { result = loop.Run(); });
+  EXPECT_EQ(cable.console->Ask(CMD_READ_STATUS), Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED));
+
+  cable.console->Close();  // the adapter is pulled
+  pollfd lost{port->fd(), 0, 0};
+  ASSERT_EQ(::poll(&lost, 1, kPatienceMs), 1);
+  EXPECT_TRUE(lost.revents & POLLHUP);
+
+  // The loop keeps looking at the line, with pauses between its looks.
+  line.TellAfter(5);
+  const long cpu_before = ProcessCpuMicros();
+  const auto since = Clock::now();
+  ASSERT_TRUE(line.WaitTold(kPatienceMs));
+  const long elapsed_ms = ElapsedMs(since);
+  const long cpu_ms = (ProcessCpuMicros() - cpu_before) / 1000;
+  EXPECT_GE(elapsed_ms, 100);
+  EXPECT_LT(cpu_ms, elapsed_ms / 5 + 5) << "over " << elapsed_ms << " ms";
+
+  loop.Stop();
+  runner.join();
+  EXPECT_EQ(result, 0);
+  std::uint8_t byte = 0;
+  errno = 0;
+  EXPECT_EQ(port->Read(&byte, 1), -1);
+  EXPECT_EQ(errno, EIO);
+  errno = 0;
+  EXPECT_EQ(port->Write(&byte, 1), -1);
+  EXPECT_EQ(errno, EIO);
+  pollfd still{port->fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&still, 1, 0), 1);
+  EXPECT_TRUE(still.revents & POLLHUP);
 }
 
 // The program itself, with pipes on its standard input and output.
@@ -321,6 +515,27 @@ TEST(MowerLine, ProgramFaultsFromItsStandardInputShowOnTheLine) {
   EXPECT_LT(testing::SignedValue(console.Ask(REG_CURRENT)), -5000);
   EXPECT_NE(mower.Command("status").find("faults: nopower, lowcurrent"), std::string::npos);
   EXPECT_EQ(mower.Command("bogus").rfind("error:", 0), 0u);
+  EXPECT_EQ(mower.Terminate(), 0);
+}
+
+TEST(MowerLine, ProgramServesARealPortGivenWithPort) {
+  CableToPort cable;
+  ASSERT_TRUE(cable.console);
+  {
+    MowerProgram refused({"--port", cable.port, "--baud", "12345"});
+    EXPECT_EQ(refused.device, "(nothing)");
+    EXPECT_EQ(refused.Terminate(), 2);
+    MowerProgram missing({"--port", "/dev/verdelo-no-such-port"});
+    EXPECT_EQ(missing.device, "(nothing)");
+    EXPECT_EQ(missing.Terminate(), 2);
+  }
+  MowerProgram mower({"--port", cable.port, "--baud", "19200", "--start", "22:00", "--phase", "timer"});
+  ASSERT_EQ(mower.device, cable.port);
+  ConsoleEnd& console = *cable.console;
+  EXPECT_EQ(console.Ask(CMD_READ_STATUS), Answer(CMD_READ_STATUS, STATUS_TIMER));
+  EXPECT_EQ(console.Ask(0x9234, 0x1311), Answer(0x9234, 0x1311));
+  EXPECT_EQ(mower.Command("nopower"), "ok: nopower");
+  EXPECT_EQ(console.Ask(REG_POWER), Answer(REG_POWER, 0));
   EXPECT_EQ(mower.Terminate(), 0);
 }
 

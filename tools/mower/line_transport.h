@@ -1,6 +1,7 @@
 // The serial line the mower serves: a pseudo-terminal made for the purpose,
 // or a real port. The serve loop only needs a descriptor to poll and raw
-// reads and writes on it.
+// reads and writes that behave as on a non-blocking descriptor: -1 with
+// EAGAIN when nothing is there, any other failure when the line is gone.
 #pragma once
 
 #include <cstddef>
@@ -43,9 +44,16 @@ class FdLine : public LineTransport {
 // the console opens device(). Null with a reason in `error` on failure.
 std::unique_ptr<LineTransport> OpenPseudoTerminal(std::string& error);
 
-// A real port, raw 8N1 at `baud`, no flow control, for exclusive use.
+// A real port through the serial layer (com_line_transport.cpp): raw 8N1 at
+// `baud`, no flow control, for exclusive use. Its fd() is not the port but a
+// descriptor the port's listener makes readable on every port event; once
+// the device is lost it reports a hang-up for good. Its Write waits while
+// the port takes the bytes; the layer gives up on a line that stops taking
+// them and counts it as lost. Null with a reason in `error` on failure,
+// without touching the device for an unsupported rate.
 std::unique_ptr<LineTransport> OpenSerialPort(const std::string& device, int baud, std::string& error);
 
+// One of the standard rates the serial layer can set.
 bool IsSupportedBaud(int baud);
 
 }  // namespace verdelo::mower

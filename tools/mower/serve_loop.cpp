@@ -12,8 +12,9 @@
 namespace verdelo::mower {
 namespace {
 
-// While the other side of a pseudo-terminal is closed, poll() reports a
-// hang-up at once and for good; the line is then looked at again this often.
+// While the other side of a pseudo-terminal is closed, or after a real port
+// was lost, poll() reports a hang-up at once and for good; the line is then
+// looked at again this often.
 constexpr int kHungUpRetryMs = 100;
 
 const char* TraceLabel(Outgoing::Kind kind) {
