@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace verdelo {
 
@@ -14,7 +15,7 @@ namespace verdelo {
 class IControls {
  public:
   virtual ~IControls() = default;
-  virtual void SetText(int id, const std::string& text) = 0;
+  virtual void SetText(int id, std::string_view text) = 0;
   virtual std::string Text(int id) const = 0;
   virtual bool IsChecked(int id) const = 0;
   virtual void SetChecked(int id, bool checked) = 0;

@@ -1,5 +1,6 @@
 #include "console/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
@@ -21,6 +22,14 @@ std::string Format(const char* format, ...) {
   }
   va_end(args);
   return out;
+}
+
+ShortText::ShortText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(buffer_, sizeof buffer_, format, args);
+  va_end(args);
+  length_ = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof buffer_ - 1);
 }
 
 namespace {

@@ -13,6 +13,19 @@ namespace verdelo {
 // printf into a std::string (UTF-8 in, UTF-8 out).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A short text formatted on the stack, so that showing a value allocates
+// nothing; longer results are cut at the buffer's end.
+class ShortText {
+ public:
+  ShortText(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  std::string_view view() const { return {buffer_, length_}; }
+  operator std::string_view() const { return view(); }
+
+ private:
+  char buffer_[120];
+  std::size_t length_ = 0;
+};
+
 // Reads a signed decimal number the way "%d" does: leading white space, an
 // optional sign, then at least one digit; whatever follows is ignored.
 // Empty when no digit follows. Values beyond 32 bits saturate.

@@ -22,9 +22,9 @@ QWidget* ControlTable::Widget(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-void ControlTable::SetText(int id, const std::string& text) {
+void ControlTable::SetText(int id, std::string_view text) {
   QWidget* widget = Widget(id);
-  const QString qtext = QString::fromStdString(text);
+  const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   if (auto* label = qobject_cast<QLabel*>(widget)) {
     if (label->text() != qtext) label->setText(qtext);
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
@@ -33,7 +33,7 @@ void ControlTable::SetText(int id, const std::string& text) {
     const auto wraps = wrapping_.find(id);
     if (wraps != wrapping_.end() && qobject_cast<QCheckBox*>(widget)) {
       // A caption that wraps keeps wrapping when it changes.
-      wraps->second = text;
+      wraps->second = std::string(text);
       button->setText(WrapCaption(qtext, button->font(), button->width() - 20));
       return;
     }

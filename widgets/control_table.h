@@ -18,7 +18,7 @@ class ControlTable : public IControls {
   void Adopt(std::map<int, QWidget*> controls, const DialogTemplate& dialog);
   QWidget* Widget(int id) const;
 
-  void SetText(int id, const std::string& text) override;
+  void SetText(int id, std::string_view text) override;
   std::string Text(int id) const override;
   bool IsChecked(int id) const override;
   void SetChecked(int id, bool checked) override;

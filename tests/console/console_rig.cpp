@@ -95,8 +95,8 @@ FakeControls::FakeControls() {
   controls_[IDC_MIN_VOLTAGE].text = "min";
 }
 
-void FakeControls::SetText(int id, const std::string& text) {
-  controls_[id].text = text;
+void FakeControls::SetText(int id, std::string_view text) {
+  controls_[id].text = std::string(text);
   ++controls_[id].textChanges;
 }
 

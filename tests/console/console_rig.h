@@ -63,7 +63,7 @@ class VirtualClock : public ITimers, public IPacing, public IWallClock {
 class FakeControls : public IControls {
  public:
   FakeControls();
-  void SetText(int id, const std::string& text) override;
+  void SetText(int id, std::string_view text) override;
   std::string Text(int id) const override;
   bool IsChecked(int id) const override;
   void SetChecked(int id, bool checked) override { controls_[id].checked = checked; }
