@@ -10,17 +10,11 @@ namespace verdelo::mower {
 namespace {
 
 using testing::Answer;
+using testing::Cutting;
 using testing::Ask;
 using testing::Bytes;
 using testing::Read;
 
-MowerOptions Cutting() {
-  MowerOptions options;
-  options.day.start_seconds_of_day = 10 * 3600;
-  options.day.start_phase = Phase::Cutting;
-  options.day.start_charge = 0.8;
-  return options;
-}
 
 void Command(VirtualMower& mower, const std::string& line, LineMillis now = 0) {
   const CommandReply reply = RunCommand(mower, line, now);

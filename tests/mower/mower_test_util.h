@@ -40,4 +40,13 @@ inline int Read(VirtualMower& mower, std::uint16_t reg, LineMillis now) {
   return SignedValue(Ask(mower, reg, 0, now));
 }
 
+// A mower cutting at 10:00 with a good battery.
+inline MowerOptions Cutting() {
+  MowerOptions options;
+  options.day.start_seconds_of_day = 10 * 3600;
+  options.day.start_phase = Phase::Cutting;
+  options.day.start_charge = 0.8;
+  return options;
+}
+
 }  // namespace verdelo::mower::testing

@@ -13,6 +13,7 @@ namespace verdelo::mower {
 namespace {
 
 using testing::Ask;
+using testing::Cutting;
 using testing::Read;
 
 constexpr SimMillis kSecond = 1000;
@@ -113,14 +114,6 @@ TEST(MowingDay, SameSeedSameDay) {
   }
 }
 
-// A mower cutting at 10:00 with a good battery, driven through the line.
-MowerOptions Cutting() {
-  MowerOptions options;
-  options.day.start_seconds_of_day = 10 * 3600;
-  options.day.start_phase = Phase::Cutting;
-  options.day.start_charge = 0.8;
-  return options;
-}
 
 TEST(MowingDay, RobotModeWritesAndManAutoKeyStopAndRestartTheMower) {
   VirtualMower mower(Cutting());
