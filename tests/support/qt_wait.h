@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -14,14 +16,23 @@
 
 namespace verdelo::test {
 
-// Processes events until `done` holds or `limitMs` passes; returns `done`.
+// Runs the event loop for `ms`, sleeping while nothing happens.
+inline void RunEvents(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// Runs the event loop until `done` holds or `limitMs` passes; returns `done`.
 template <typename Done>
 bool AwaitEvents(Done done, int limitMs = 3000) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
+  while (!done()) {
+    if (timer.elapsed() >= limitMs) return done();
+    RunEvents(5);
+  }
+  return true;
 }
 
 // A fresh folder under /tmp, removed with everything in it.
