@@ -178,8 +178,8 @@ constexpr ControlTemplate kAboutControls[] = {
     {-1, K::Label, "", 11, 17, 21, 20, kNone},
     {-1, K::Label, "Verdelo", 89, 15, 62, 8, kNone},
     {1, K::DefaultPushButton, "OK", 219, 7, 50, 16, kNone},
-    {-1, K::Label, "verdelo.invalid", 72, 34, 119, 8, kNone},
-    {-1, K::Label, "forum: verdelo.invalid/forum", 36, 50, 199, 8, kNone},
+    {-1, K::Label, "https://verdelo.example.org", 72, 34, 119, 8, kNone},
+    {-1, K::Label, "forum: https://forum.verdelo.example.org", 36, 50, 199, 8, kNone},
 };
 
 constexpr DialogTemplate kAboutBox{100, "About Verdelo", 0, 0, 276, 94, kAboutControls};
