@@ -13,6 +13,7 @@
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
 #include "res/dialog_template.h"
+#include "shell/about_dlg.h"
 #include "shell/console_dlg.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/qt_wait.h"
@@ -180,6 +181,30 @@ TEST_F(ConsoleWindow, AlarmCaptionKeepsWrappingAndReadsBackWhole) {
   Start({"[VALUES_UPDATE_DISABLE]1", "[ALARM_TIMER]100", "[ALARM_IF_NO_RESPONSE]1"});
   ASSERT_TRUE(AwaitEvents([this] { return Label(1038) == "ALARM !!"; }));
   EXPECT_TRUE(qobject_cast<QCheckBox*>(Control(1038))->isChecked());
+}
+
+}  // namespace
+}  // namespace verdelo::test
+
+namespace verdelo::test {
+namespace {
+
+TEST(AboutBox, ShowsNameAndIconAndOkCloses) {
+  CAboutDlg about;
+  const DialogUnits units = DialogUnits::ForFont(about.font());
+  EXPECT_EQ(about.size(), QSize(units.X(276), units.Y(94)));
+  EXPECT_EQ(about.windowTitle(), "About Verdelo");
+  bool named = false, pictured = false;
+  for (QLabel* label : about.findChildren<QLabel*>()) {
+    named |= label->text() == "Verdelo";
+    pictured |= !label->pixmap().isNull();
+  }
+  EXPECT_TRUE(named);
+  EXPECT_TRUE(pictured);
+  about.show();
+  about.findChild<QPushButton*>("control_1")->click();
+  EXPECT_EQ(about.result(), QDialog::Accepted);
+  EXPECT_FALSE(about.isVisible());
 }
 
 }  // namespace
