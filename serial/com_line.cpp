@@ -317,6 +317,9 @@ int32_t CComLine::Write(const void* data, uint32_t length, uint32_t* written,
 // reported lost.
 int32_t CComLine::WriteBytes(const uint8_t* data, uint32_t length, uint32_t& count,
                              uint32_t timeoutMs) {
+  // A line given up on stays given up on: a caller with several frames to
+  // send must not wait out the stall limit once for each of them.
+  if (lineLost_) return kDeviceLostErrno;
   const bool stallLimited = timeoutMs == INFINITE;
   const uint32_t limit = stallLimited ? writeStallLimitMs_ : timeoutMs;
   PollDeadline deadline(limit);

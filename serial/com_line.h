@@ -26,7 +26,8 @@
 //
 // A lost line. A hung-up or vanished device, or a write that the line stops
 // taking for the stall limit, marks the line lost: IsLineLost() turns true,
-// pending and later event waits fail with EIO, and a listener reports it.
+// pending and later event waits and later writes fail with EIO, and a
+// listener reports it.
 #pragma once
 
 #include <termios.h>

@@ -15,14 +15,6 @@ namespace verdelo {
 
 namespace {
 
-// When the data log reaches the file size limit the write fails; the
-// program must not be killed for it.
-void IgnoreFileSizeSignal() {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  ::sigaction(SIGXFSZ, &ignore, nullptr);
-}
-
 // VERDELO_SNAPSHOT_DIR and VERDELO_RUN_SECONDS make a run without a screen
 // useful: after that many seconds both windows are saved as PNG files there
 // and the program ends.
@@ -47,13 +39,18 @@ void ScheduleSnapshots(CKelvoPCDlg& console) {
 
 }  // namespace
 
+void IgnoreFileSizeSignal() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 CKelvoPCApp::CKelvoPCApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Verdelo"));
   setQuitOnLastWindowClosed(false);
 }
 
 int CKelvoPCApp::InitInstance() {
-  IgnoreFileSizeSignal();
   CKelvoPCDlg console(ConsolePaths{std::filesystem::current_path(), ConfigFileBesideExecutable()});
   console.OnInitDialog();
   ScheduleSnapshots(console);

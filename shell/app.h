@@ -6,6 +6,10 @@
 
 namespace verdelo {
 
+// When the data log reaches the file size limit its write fails; the
+// program must not be killed for it. Called first thing in main.
+void IgnoreFileSizeSignal();
+
 class CKelvoPCApp : public QApplication {
   Q_OBJECT
  public:
