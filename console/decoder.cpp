@@ -45,7 +45,7 @@ void MowerConsole::OnRxByte(std::uint32_t received) {
 }
 
 void MowerConsole::ShowNumber(int controlId, const char* format, int value) {
-  host_.controls.SetText(controlId, ShortText(format, value));
+  host_.controls.SetText(controlId, ShortText::Number(format, value));
 }
 
 void MowerConsole::RunEventFile(const char* name) { host_.launcher.Launch(name); }
@@ -127,7 +127,7 @@ void MowerConsole::DecodeAnswer() {
     case REG_POWER: {
       const int previous = values_.powerPresent;
       values_.powerPresent = raw == kPowerPresentValue ? 1 : 0;
-      host_.controls.SetText(IDC_POWER, ShortText("Power :%1u", unsigned(values_.powerPresent)));
+      host_.controls.SetText(IDC_POWER, ShortText::Number("Power :%1u", values_.powerPresent));
       CheckPowerAlarm(previous);
       break;
     }
@@ -153,15 +153,15 @@ void MowerConsole::DecodeAnswer() {
       break;
     case REG_CLOCK_SECONDS:
       values_.clockSeconds = asUnsigned;
-      host_.controls.SetText(IDC_CLOCK_SECONDS, ShortText("%2u", unsigned(raw)));
+      host_.controls.SetText(IDC_CLOCK_SECONDS, ShortText::Number("%2u", raw));
       break;
     case REG_CLOCK_MINUTES:
       values_.clockMinutes = asUnsigned;
-      host_.controls.SetText(IDC_CLOCK_MINUTES, ShortText("%2u", unsigned(raw)));
+      host_.controls.SetText(IDC_CLOCK_MINUTES, ShortText::Number("%2u", raw));
       break;
     case REG_CLOCK_HOURS:
       values_.clockHours = asUnsigned;
-      host_.controls.SetText(IDC_CLOCK_HOURS, ShortText("%2u", unsigned(raw)));
+      host_.controls.SetText(IDC_CLOCK_HOURS, ShortText::Number("%2u", raw));
       break;
     case REG_TIMER_OVERRIDE:
       values_.timerOverride = asSigned;

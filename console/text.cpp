@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
@@ -24,12 +26,60 @@ std::string Format(const char* format, ...) {
   return out;
 }
 
+namespace {
+
+// Formats shaped "text%Nd text" or "text%Nu text" (one conversion, a width
+// of one or two digits or none, no flags) with std::to_chars: value labels
+// are set for nearly every answer, and printf is most of what that costs.
+bool FormatSingleNumber(char* out, std::size_t size, std::size_t& length, const char* format,
+                        int value) {
+  const char* percent = std::strchr(format, '%');
+  if (percent == nullptr) return false;
+  const char* spec = percent + 1;
+  if (*spec == '0') return false;  // a flag, not a width
+  int width = 0;
+  for (int digits = 0; *spec >= '0' && *spec <= '9'; ++spec) {
+    if (++digits > 2) return false;
+    width = width * 10 + (*spec - '0');
+  }
+  if (*spec != 'd' && *spec != 'u') return false;
+  const char* rest = spec + 1;
+  if (std::strchr(rest, '%') != nullptr) return false;
+
+  char digits[16];
+  const auto [end, error] =
+      *spec == 'u' ? std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(value))
+                   : std::to_chars(digits, digits + sizeof digits, value);
+  if (error != std::errc()) return false;
+  const std::size_t prefix = static_cast<std::size_t>(percent - format);
+  const std::size_t number = static_cast<std::size_t>(end - digits);
+  const std::size_t padding = number < static_cast<std::size_t>(width) ? width - number : 0;
+  const std::size_t suffix = std::strlen(rest);
+  if (prefix + padding + number + suffix >= size) return false;
+  char* p = std::copy(format, percent, out);
+  p = std::fill_n(p, padding, ' ');
+  p = std::copy(digits, end, p);
+  p = std::copy(rest, rest + suffix, p);
+  *p = '\0';
+  length = static_cast<std::size_t>(p - out);
+  return true;
+}
+
+}  // namespace
+
 ShortText::ShortText(const char* format, ...) {
   va_list args;
   va_start(args, format);
   const int length = std::vsnprintf(buffer_, sizeof buffer_, format, args);
   va_end(args);
   length_ = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof buffer_ - 1);
+}
+
+ShortText ShortText::Number(const char* format, int value) {
+  ShortText text;
+  if (!FormatSingleNumber(text.buffer_, sizeof text.buffer_, text.length_, format, value))
+    text = ShortText(format, value);
+  return text;
 }
 
 namespace {

@@ -18,10 +18,15 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 class ShortText {
  public:
   ShortText(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // One "%d" or "%u" (optionally with a width) and an int, without printf
+  // where the format allows it; the same text as printf.
+  static ShortText Number(const char* format, int value);
   std::string_view view() const { return {buffer_, length_}; }
   operator std::string_view() const { return view(); }
 
  private:
+  ShortText() = default;
+
   char buffer_[120];
   std::size_t length_ = 0;
 };

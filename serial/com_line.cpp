@@ -214,7 +214,9 @@ int32_t CComLine::BeginTransfer(CompletionRecord* callerRecord, uint32_t timeout
                                 CompletionRecord*& record) {
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
   if (!overlapped_ && (callerRecord != nullptr || timeoutMs != INFINITE)) return ERROR_INVALID_FUNCTION;
-  record = callerRecord ? callerRecord : ioEvent_.get();
+  // Transfers complete within the call here, so the layer's own record could
+  // only ever be signalled for nobody: only a caller's record is kept.
+  record = callerRecord;
   if (record) record->Reset();
   return 0;
 }
@@ -373,6 +375,9 @@ int32_t CComLine::ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uin
     const ssize_t n = read(portHandle_, data + count, length - count);
     if (n > 0) {
       count += static_cast<uint32_t>(n);
+      // A tty hands over everything buffered at once: a short read in
+      // non-blocking mode means there is no more to take.
+      if (readMode_ == kReadNonBlocking) return 0;
       continue;
     }
     if (n == 0) {

@@ -23,19 +23,28 @@ CompletionRecord::~CompletionRecord() {
 }
 
 void CompletionRecord::Signal() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (signalled_) return;
   const uint64_t one = 1;
-  // Fails only when the counter would overflow, i.e. it is signalled already.
   [[maybe_unused]] ssize_t n = write(fd_, &one, sizeof one);
+  signalled_ = true;
 }
 
 void CompletionRecord::Reset() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!signalled_) return;
   uint64_t count;
-  [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);  // EAGAIN when not signalled
+  [[maybe_unused]] ssize_t n = read(fd_, &count, sizeof count);
+  signalled_ = false;
 }
 
 bool CompletionRecord::IsSignalled() const { return Wait(0) == 0; }
 
 int32_t CompletionRecord::Wait(uint32_t timeoutMs) const {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (signalled_) return 0;
+  }
   PollDeadline deadline(timeoutMs);
   for (;;) {
     pollfd pfd{fd_, POLLIN, 0};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace verdelo {
 
@@ -28,6 +29,11 @@ class CompletionRecord {
   int32_t Wait(uint32_t timeoutMs) const;
 
  private:
+  // The descriptor's state, kept beside it so that signalling a signalled
+  // record, resetting a clear one or waiting for a signalled one costs no
+  // system call. Every change of the descriptor goes through the lock.
+  mutable std::mutex lock_;
+  bool signalled_ = false;
   int fd_ = -1;
   int createError_ = 0;
 };

@@ -96,7 +96,7 @@ FakeControls::FakeControls() {
 }
 
 void FakeControls::SetText(int id, std::string_view text) {
-  controls_[id].text = std::string(text);
+  controls_[id].text.assign(text);
   ++controls_[id].textChanges;
 }
 

@@ -44,3 +44,26 @@ TEST(Text, FormatLongerThanAnyBuffer) {
 
 }  // namespace
 }  // namespace verdelo
+
+namespace verdelo {
+namespace {
+
+// The quick path for value labels must give exactly what printf gives.
+TEST(Text, NumberLabelsMatchPrintf) {
+  const char* formats[] = {"Voltage(mV) :%5d", "Current (mA) :%5d !!", "%2u", "Power :%1u",
+                           "Stop Status :%3d", "Status :%1d", "%5d", "x%d y", "%05d", "%-5d|",
+                           "%+d", "100%% %d", "%5d%%", "%123d"};
+  const int values[] = {0, 7, -1, 42, -1000, 25100, 65535, 99999, -32768, 2147483647,
+                        -2147483647 - 1};
+  for (const char* format : formats) {
+    for (int value : values) {
+      char expected[200];
+      std::snprintf(expected, sizeof expected, format, value);
+      EXPECT_EQ(ShortText::Number(format, value).view(), std::string_view(expected).substr(0, 119))
+          << format << " " << value;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace verdelo
