@@ -35,20 +35,20 @@ bool FormatSingleNumber(char* out, std::size_t size, std::size_t& length, const 
                         int value) {
   const char* percent = std::strchr(format, '%');
   if (percent == nullptr) return false;
-  const char* spec = percent + 1;
-  if (*spec == '0') return false;  // a flag, not a width
+  const char* conversion = percent + 1;
+  if (*conversion == '0') return false;  // a flag, not a width
   int width = 0;
-  for (int digits = 0; *spec >= '0' && *spec <= '9'; ++spec) {
+  for (int digits = 0; *conversion >= '0' && *conversion <= '9'; ++conversion) {
     if (++digits > 2) return false;
-    width = width * 10 + (*spec - '0');
+    width = width * 10 + (*conversion - '0');
   }
-  if (*spec != 'd' && *spec != 'u') return false;
-  const char* rest = spec + 1;
+  if (*conversion != 'd' && *conversion != 'u') return false;
+  const char* rest = conversion + 1;
   if (std::strchr(rest, '%') != nullptr) return false;
 
   char digits[16];
   const auto [end, error] =
-      *spec == 'u' ? std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(value))
+      *conversion == 'u' ? std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(value))
                    : std::to_chars(digits, digits + sizeof digits, value);
   if (error != std::errc()) return false;
   const std::size_t prefix = static_cast<std::size_t>(percent - format);

@@ -2,6 +2,8 @@
 // switch them on and off.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "console/mower_status.h"
 #include "mower_test_util.h"
 #include "tools/mower/mower_commands.h"
@@ -157,6 +159,63 @@ TEST(MowerFaults, BurstSendsWellFormedAnswersOfPolledRegisters) {
     EXPECT_EQ(bytes[at + 3] | bytes[at + 4] << 8, mower.registers().Get(reg)) << reg;
   }
   EXPECT_EQ((Bytes{bytes[1], bytes[2]}), (Bytes{0x01, 0xEB}));  // starts with the current
+}
+
+// Checks that the bytes are whole answer frames of polled registers.
+void ExpectWholeAnswerFrames(const Bytes& bytes) {
+  ASSERT_EQ(bytes.size() % 5, 0u);
+  for (std::size_t at = 0; at < bytes.size(); at += 5) {
+    ASSERT_EQ(bytes[at], 0x0F) << "at byte " << at;
+    const int reg = bytes[at + 1] << 8 | bytes[at + 2];
+    EXPECT_TRUE(reg == CMD_READ_STATUS || reg == CMD_READ_STOP_STATUS || reg == CMD_READ_MAX_CAPACITY ||
+                reg == CMD_READ_SQUARE_CUTTING || (reg > 100 && reg < 15000))
+        << reg;
+  }
+}
+
+TEST(MowerFaults, FloodPacesWholeFramesOnTheLineClockAndStopsAtItsCount) {
+  VirtualMower mower(Cutting());
+  Command(mower, "flood 2304 4608", 1000);
+  EXPECT_NE(RunCommand(mower, "status", 1000).text.find("flood: 2304/s, 0 sent of 4608"), std::string::npos);
+
+  // Served the way the serve loop does it: take what is due, sleep until the
+  // next due time. The next frame is never due in the past, and never more
+  // than a millisecond away while the flood runs.
+  Bytes first_second, all;
+  int most_in_one_wake = 0;
+  for (LineMillis now = 1000; now <= 4000;) {
+    if (now == 1500) {  // a request answered in the middle of the flood
+      const MowerFrame request = BuildRequest(REG_VOLTAGE, 0);
+      mower.Receive(request, now);
+    }
+    const Bytes bytes = testing::Concat(mower.TakeDue(now));
+    most_in_one_wake = std::max(most_in_one_wake, static_cast<int>(bytes.size() / 5));
+    all.insert(all.end(), bytes.begin(), bytes.end());
+    if (now > 1000 && now <= 2000) first_second.insert(first_second.end(), bytes.begin(), bytes.end());
+    const auto next = mower.NextDue();
+    if (!next) break;
+    ASSERT_GT(*next, now);
+    ASSERT_LE(*next, now + 1);
+    now = *next;
+  }
+  EXPECT_EQ(first_second.size(), 2304u * 5 + 5);  // a second's worth, and the voltage answer
+  EXPECT_LE(most_in_one_wake, 4);                 // 2.3 frames a millisecond, plus that answer
+  EXPECT_EQ(all.size(), 4608u * 5 + 5);
+  ExpectWholeAnswerFrames(all);
+  EXPECT_EQ((Bytes{all[1], all[2]}), (Bytes{0x01, 0xEB}));  // polled order, current first
+  EXPECT_FALSE(mower.flooding());
+  EXPECT_EQ(mower.flood_sent(), 4608);
+  EXPECT_TRUE(mower.TakeDue(9000).empty());
+
+  // Without a count it runs until told to stop.
+  Command(mower, "flood 1000", 10000);
+  EXPECT_EQ(testing::Concat(mower.TakeDue(10999)).size(), 1000u * 5);
+  Command(mower, "flood 0", 11000);
+  EXPECT_FALSE(mower.NextDue());
+  EXPECT_TRUE(mower.TakeDue(20000).empty());
+
+  for (const char* line : {"flood", "flood -1", "flood 100001", "flood fast", "flood 10 -5", "flood 10 5 5"})
+    EXPECT_FALSE(RunCommand(mower, line, 0).ok) << line;
 }
 
 TEST(MowerFaults, GarbageSendsTheNumberOfBytesAsked) {

@@ -282,6 +282,70 @@ TEST(MowerSerialPort, ServesThePortThroughTheSerialLayerWithEveryByteUntouched) 
   EXPECT_EQ(result, 0);
 }
 
+// Counts the serve loop's turns: it asks for the line's descriptor once a turn.
+class CountingLine : public LineTransport {
+ public:
+  explicit CountingLine(LineTransport& line) : line_(line) {}
+  int fd() const override {
+    ++turns;
+    return line_.fd();
+  }
+  long Read(std::uint8_t* buffer, std::size_t size) override { return line_.Read(buffer, size); }
+  long Write(const std::uint8_t* data, std::size_t size) override { return line_.Write(data, size); }
+  const std::string& device() const override { return line_.device(); }
+  mutable std::atomic<long> turns{0};
+
+ private:
+  LineTransport& line_;
+};
+
+TEST(MowerLine, FloodGoesOutPacedByTheLoopsSleepNotAllAtOnceNorBySpinning) {
+  std::string error;
+  auto pty = OpenPseudoTerminal(error);
+  ASSERT_TRUE(pty) << error;
+  CountingLine line(*pty);
+  VirtualMower mower(AtHome());
+  int commands[2];
+  ASSERT_EQ(::pipe(commands), 0);
+  std::ostringstream replies, trace_text;
+  TraceLog trace(trace_text);
+  ServeLoop loop(mower, line, commands[0], replies, &trace);
+  std::thread runner([&] { loop.Run(); });
+  ConsoleEnd console(line.device());
+  ASSERT_TRUE(console.ok());
+  // Answered: the loop has seen the console arrive and sends, no longer drops.
+  ASSERT_EQ(console.Ask(CMD_READ_STATUS).size(), 5u);
+
+  const long turns_before = line.turns;
+  const std::string command = "flood 1000 300\n";
+  ASSERT_EQ(::write(commands[1], command.data(), command.size()), static_cast<long>(command.size()));
+  const auto started = Clock::now();
+  const Bytes first = console.Receive(5);
+  const Bytes rest = console.Receive(299 * 5);
+  const long took_ms = ElapsedMs(started);
+  const long turns = line.turns - turns_before;
+  EXPECT_TRUE(console.Receive(1, kQuietMs).empty());  // and then it stops
+  loop.Stop();
+  runner.join();
+  ::close(commands[0]);
+  ::close(commands[1]);
+
+  ASSERT_EQ(first.size(), 5u);
+  ASSERT_EQ(rest.size(), 299u * 5);
+  EXPECT_EQ((Bytes{first[0], first[1], first[2]}), (Bytes{0x0F, 0x01, 0xEB}));
+  for (std::size_t at = 0; at < rest.size(); at += 5) ASSERT_EQ(rest[at], 0x0F) << at;
+  EXPECT_GE(took_ms, 280);  // the last of 300 frames at 1000 a second leaves at 299 ms
+  // At most about a turn per millisecond of flood; a spinning loop would
+  // take many thousands.
+  EXPECT_LT(turns, 1000);
+  EXPECT_NE(replies.str().find("ok: flood 1000 300"), std::string::npos);
+  long traced = 0;
+  std::istringstream traced_lines(trace_text.str());
+  for (std::string entry; std::getline(traced_lines, entry);)
+    if (entry.find(" FLOOD ") != std::string::npos) traced += static_cast<long>(entry.size() - entry.find(" FLOOD ") - 6) / 15;
+  EXPECT_EQ(traced, 300);
+}
+
 TEST(MowerSerialPort, RefusesUnsupportedRatesMissingDevicesAndAPortInUse) {
   EXPECT_TRUE(IsSupportedBaud(9600));
   EXPECT_TRUE(IsSupportedBaud(115200));

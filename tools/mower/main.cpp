@@ -51,7 +51,7 @@ void PrintHelp() {
       "  --speed F        time factor: simulated seconds per second (default 1;\n"
       "                   60 = a minute per second)\n"
       "  --trace FILE     write every request and answer to FILE: time in ms,\n"
-      "                   REQ/ANS/BURST/NOISE, the bytes in hexadecimal\n"
+      "                   REQ/ANS/BURST/NOISE/FLOOD, the bytes in hexadecimal\n"
       "  --fault CMD      carry out a command at start (repeatable), e.g.\n"
       "                   --fault \"mute 475\" --fault \"delay 200\"\n"
       "  --start HH:MM    the mower's clock at start (default: local time)\n"

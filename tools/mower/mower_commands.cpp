@@ -54,6 +54,9 @@ const char* CommandHelp() {
          "  burst N          send N unasked answer frames at once\n"
          "  garbage N        send N random bytes at once\n"
          "  resume           end every fault above\n"
+         "  flood FPS [N]    send unasked answer frames of the polled registers at\n"
+         "                   FPS frames a second, N of them (none or 0: until\n"
+         "                   flood 0); 2304 fills a 115200-baud line\n"
          "  status           print the clock, status, battery and active faults\n"
          "  speed F          simulated seconds per real second from now on\n"
          "  set REG VALUE    store VALUE in register REG (measured values are\n"
@@ -102,6 +105,14 @@ CommandReply RunCommand(VirtualMower& mower, std::string_view line, LineMillis n
   } else if (name == "garbage") {
     if (!one_count(1000000, n)) return Error("garbage needs a byte count");
     mower.SendGarbage(static_cast<int>(n), now);
+  } else if (name == "flood") {
+    char* end = nullptr;
+    const double rate = args >= 1 ? std::strtod(words[1].c_str(), &end) : -1;
+    long frames = 0;
+    if (args < 1 || args > 2 || *end != '\0' || !(rate >= 0 && rate <= 100000) ||
+        (args == 2 && !ParseInt(words[2], 0, 1000000000, frames)))
+      return Error("flood needs frames a second (0-100000, 0 = stop) and may take a frame count");
+    mower.StartFlood(rate, frames, now);
   } else if (name == "resume" && args == 0) {
     mower.Resume();
   } else if (name == "status" && args == 0) {

@@ -22,6 +22,7 @@ const char* TraceLabel(Outgoing::Kind kind) {
     case Outgoing::Kind::Answer: return "ANS";
     case Outgoing::Kind::Burst: return "BURST";
     case Outgoing::Kind::Garbage: return "NOISE";
+    case Outgoing::Kind::Flood: return "FLOOD";
   }
   return "?";
 }

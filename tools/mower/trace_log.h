@@ -10,7 +10,8 @@
 
 namespace verdelo::mower {
 
-// "1234 REQ 0F 01 EB 00 00": time, what (REQ, ANS, BURST, NOISE), bytes.
+// "1234 REQ 0F 01 EB 00 00": time, what (REQ, ANS, BURST, NOISE, FLOOD),
+// bytes.
 std::string TraceLine(std::int64_t millis, std::string_view what, std::span<const std::uint8_t> bytes);
 
 class TraceLog {

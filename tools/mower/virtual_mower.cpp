@@ -54,12 +54,43 @@ std::vector<Outgoing> VirtualMower::TakeDue(LineMillis now) {
     due.push_back(std::move(outbox_.front().second));
     outbox_.pop_front();
   }
+  if (flooding() && FloodDue(flood_.sent) <= now) {
+    AdvanceTo(now);
+    Outgoing frames{Outgoing::Kind::Flood, {}};
+    while (flooding() && FloodDue(flood_.sent) <= now) {
+      AppendPolledAnswer(frames.bytes);
+      if (++flood_.sent == flood_.limit) {
+        const long sent = flood_.sent;
+        StopFlood();
+        flood_.sent = sent;
+      }
+    }
+    due.push_back(std::move(frames));
+  }
   return due;
 }
 
 std::optional<LineMillis> VirtualMower::NextDue() const {
-  if (outbox_.empty()) return std::nullopt;
-  return outbox_.front().first;
+  std::optional<LineMillis> next;
+  if (!outbox_.empty()) next = outbox_.front().first;
+  if (flooding()) {
+    const LineMillis flood = FloodDue(flood_.sent);
+    if (!next || flood < *next) next = flood;
+  }
+  return next;
+}
+
+LineMillis VirtualMower::FloodDue(long n) const {
+  // Whole milliseconds, as the line clock counts: a frame never leaves early.
+  return flood_.start + static_cast<LineMillis>(std::ceil(static_cast<double>(n) * 1000.0 / flood_.rate - 1e-9));
+}
+
+void VirtualMower::StartFlood(double frames_per_second, long frames, LineMillis now) {
+  flood_ = Flood{};
+  if (!(frames_per_second > 0)) return;
+  flood_.rate = frames_per_second;
+  flood_.limit = frames > 0 ? frames : 0;
+  flood_.start = now;
 }
 
 void VirtualMower::AdvanceTo(LineMillis now) {
@@ -76,14 +107,16 @@ void VirtualMower::SetSpeed(double factor, LineMillis now) {
 
 void VirtualMower::SendBurst(int frames, LineMillis now) {
   AdvanceTo(now);
-  constexpr std::size_t kPolled = std::size(kPolledRegisters);
   Outgoing burst{Outgoing::Kind::Burst, {}};
-  for (int i = 0; i < frames; ++i) {
-    const std::uint16_t reg = kPolledRegisters[burst_next_++ % kPolled];
-    const MowerFrame frame = BuildAnswer(reg, registers_.Get(reg));
-    burst.bytes.insert(burst.bytes.end(), frame.begin(), frame.end());
-  }
+  for (int i = 0; i < frames; ++i) AppendPolledAnswer(burst.bytes);
   Queue(now, std::move(burst));
+}
+
+void VirtualMower::AppendPolledAnswer(std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t kPolled = std::size(kPolledRegisters);
+  const std::uint16_t reg = kPolledRegisters[burst_next_++ % kPolled];
+  const MowerFrame frame = BuildAnswer(reg, registers_.Get(reg));
+  bytes.insert(bytes.end(), frame.begin(), frame.end());
 }
 
 void VirtualMower::SendGarbage(int count, LineMillis now) {
@@ -109,6 +142,11 @@ std::string VirtualMower::Describe() const {
   if (day_.no_power()) faults += std::string(faults.empty() ? "" : ", ") + "nopower";
   if (day_.low_current()) faults += std::string(faults.empty() ? "" : ", ") + "lowcurrent";
   line += " | faults: " + (faults.empty() ? std::string("none") : faults);
+  if (flooding()) {
+    std::snprintf(text, sizeof text, " | flood: %g/s, %ld sent", flood_.rate, flood_.sent);
+    line += text;
+    if (flood_.limit > 0) line += " of " + std::to_string(flood_.limit);
+  }
   return line;
 }
 

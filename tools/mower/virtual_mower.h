@@ -28,7 +28,7 @@ struct MowerOptions {
 
 // Bytes that leave the mower together.
 struct Outgoing {
-  enum class Kind { Answer, Burst, Garbage };
+  enum class Kind { Answer, Burst, Garbage, Flood };
   Kind kind = Kind::Answer;
   std::vector<std::uint8_t> bytes;
 };
@@ -56,6 +56,14 @@ class VirtualMower {
   void SendBurst(int frames, LineMillis now);
   void SendGarbage(int count, LineMillis now);
 
+  // Unasked answers of the polled registers at a steady rate from `now` on:
+  // `frames` of them, or until stopped when 0. They go out as they fall due,
+  // so NextDue() paces whoever serves the line.
+  void StartFlood(double frames_per_second, long frames, LineMillis now);
+  void StopFlood() { flood_ = Flood{}; }
+  bool flooding() const { return flood_.rate > 0; }
+  long flood_sent() const { return flood_.sent; }
+
   // Ends every fault, of the line and of the mower.
   void Resume();
 
@@ -69,6 +77,16 @@ class VirtualMower {
 
  private:
   void Queue(LineMillis due, Outgoing outgoing);
+  void AppendPolledAnswer(std::vector<std::uint8_t>& bytes);
+  // When frame `n` of the flood falls due.
+  LineMillis FloodDue(long n) const;
+
+  struct Flood {
+    double rate = 0;  // frames per second; 0 when not flooding
+    long limit = 0;   // 0: no end
+    long sent = 0;
+    LineMillis start = 0;
+  };
 
   RegisterStore registers_;
   MowingDay day_;
@@ -80,6 +98,7 @@ class VirtualMower {
   LineMillis speed_since_line_ = 0;  // line time when the speed last changed
   double speed_since_sim_ = 0;       // simulated time then
   std::size_t burst_next_ = 0;
+  Flood flood_;
 };
 
 }  // namespace verdelo::mower

@@ -1,0 +1,304 @@
+// The console window in-process (offscreen), its port on a pseudo-terminal,
+// with the port window's receive hook wrapped: every received byte is
+// counted, then handed to MowerConsole::OnRxByte exactly as the program does.
+//
+//   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases]
+//       verdelo-mower floods the line while the console polls; counts every
+//       frame against the mower's trace and measures the process's CPU time
+//       and wake-ups. --phases switches every second between the windows
+//       shown, the windows hidden (nothing to paint) and the bytes only
+//       counted (what is left is the serial layer and the event loop), and
+//       gives the CPU time of each.
+//   console_harness latency [--answers 10000] [--baseline-p50 US] [--baseline-p99 US]
+//       writes answers on the master one at a time and times each from the
+//       write() to its label set.
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "bench/bench_util.h"
+#include "console/control_ids.h"
+#include "console/mower_frame.h"
+#include "shell/console_dlg.h"
+
+namespace verdelo::bench {
+namespace {
+
+class ConsoleUnderTest {
+ public:
+  explicit ConsoleUnderTest(const std::string& device, bool shown = true) {
+    dir_ = MakeTempDir("verdelo-bench-console");
+    WriteFile(dir_ + "/config.txt", ConsoleConfig(device));
+    dlg_ = std::make_unique<CKelvoPCDlg>(ConsolePaths{dir_, dir_ + "/config.txt"});
+    dlg_->OnInitDialog();
+    dlg_->portDialog().SetRxByteHandler([this](std::uint32_t byte) {
+      if (decode) dlg_->console().OnRxByte(byte);
+      const bool frameDone = counter.Push(static_cast<std::uint8_t>(byte));
+      if (afterByte) afterByte(frameDone);
+    });
+    Show(shown);
+  }
+  // Both windows shown, or both hidden (nothing to paint).
+  void Show(bool shown) {
+    dlg_->setVisible(shown);
+    dlg_->portDialog().setVisible(shown);
+  }
+  ~ConsoleUnderTest() {
+    dlg_.reset();
+    RemoveTree(dir_);
+  }
+  CKelvoPCDlg& dlg() { return *dlg_; }
+
+  FrameCounter counter;
+  std::function<void(bool frameDone)> afterByte;
+  bool decode = true;  // false: bytes are counted, not handed to the console
+
+ private:
+  std::string dir_;
+  std::unique_ptr<CKelvoPCDlg> dlg_;
+};
+
+// Runs the event loop for `ms`, or until `done` holds (checked every 10 ms).
+void RunEvents(int ms, const std::function<bool()>& done = {}) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  QTimer check;
+  if (done) {
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+      if (done()) loop.quit();
+    });
+    check.start(10);
+  }
+  loop.exec();
+}
+
+// Notes when the port window is handed a notification of its port.
+class NotifyWatch : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == CDialogComLine::NotifyEventType()) {
+      deliveredNs = NowNs();
+      ++delivered;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+  std::int64_t deliveredNs = 0;
+  long delivered = 0;
+};
+
+// The three ways the flood is taken in by --phases, one after the other
+// every second: the program as it is, with nothing to paint, and with the
+// bytes not even decoded.
+struct Phase {
+  const char* name;
+  bool shown;
+  bool decode;
+  std::int64_t cpuNs = 0;
+  long frames = 0;
+  long notifications = 0;
+};
+
+int Flood(const Args& args) {
+  const std::string mowerProgram = args.Text("mower");
+  const double seconds = args.Number("seconds", 30);
+  const double fps = args.Number("fps", 2304);
+  const bool phased = args.Has("phases");
+  const long frames = static_cast<long>(fps * seconds + 0.5);
+
+  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
+  const std::string trace = traceDir + "/trace.txt";
+  MowerChild mower(mowerProgram, trace);
+  if (!mower.ok()) {
+    std::cerr << "console_harness: the mower did not start\n";
+    return 1;
+  }
+  ConsoleUnderTest console(mower.device());
+  if (console.dlg().portDialog().portOpen() != 1) {
+    std::cerr << "console_harness: the console did not open " << mower.device() << "\n";
+    return 1;
+  }
+  // One request answered: the line is up both ways.
+  console.dlg().console().SendFrame(CMD_READ_STATUS, 0);
+  RunEvents(5000, [&] { return console.counter.frames >= 1; });
+
+  NotifyWatch watch;
+  qApp->installEventFilter(&watch);
+  Phase phases[] = {{"shown", true, true}, {"hidden", false, true}, {"undecoded", false, false}};
+  int phase = 0;
+  std::int64_t phaseCpu = 0;
+  long phaseFrames = 0, phaseNotifications = 0;
+  QTimer switcher;
+  switcher.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&switcher, &QTimer::timeout, [&] {
+    phases[phase].cpuNs += ProcessCpuNs() - phaseCpu;
+    phases[phase].frames += console.counter.frames - phaseFrames;
+    phases[phase].notifications += watch.delivered - phaseNotifications;
+    phase = (phase + 1) % 3;
+    console.decode = phases[phase].decode;
+    console.Show(phases[phase].shown);
+    // Windows shown again are painted whole once; that belongs to no phase.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    phaseCpu = ProcessCpuNs();
+    phaseFrames = console.counter.frames;
+    phaseNotifications = watch.delivered;
+  });
+
+  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  const long frames0 = console.counter.frames;
+  const long notifications0 = watch.delivered;
+  const ProcessSample s0 = SampleProcess(::getpid());
+  const std::int64_t cpu0 = ProcessCpuNs();
+  const std::int64_t t0 = NowNs();
+  if (phased) {
+    phaseCpu = cpu0;
+    phaseFrames = frames0;
+    phaseNotifications = notifications0;
+    switcher.start(1000);
+  }
+  RunEvents(static_cast<int>(seconds * 1000) + 50);
+  switcher.stop();
+  const std::int64_t cpu1 = ProcessCpuNs();
+  const std::int64_t t1 = NowNs();
+  const ProcessSample s1 = SampleProcess(::getpid());
+  const long windowFrames = console.counter.frames - frames0;
+  const long windowNotifications = watch.delivered - notifications0;
+  qApp->removeEventFilter(&watch);
+  console.decode = true;
+  console.Show(true);
+
+  // The tail, then the mower stops and what it sent last is taken in.
+  RunEvents(300);
+  mower.Stop();
+  RunEvents(300);
+  const TracedFrames sent = CountTracedFrames(trace);
+  RemoveTree(traceDir);
+
+  const double cpuMs = static_cast<double>(cpu1 - cpu0) / 1e6;
+  const double wallMs = static_cast<double>(t1 - t0) / 1e6;
+  const double per1000 = cpuMs / static_cast<double>(windowFrames) * 1000.0;
+  const ProcessDelta threads = Between(s0, s1);
+  const double wakesPer1000 = static_cast<double>(threads.sum.voluntary) / static_cast<double>(windowFrames) * 1000.0;
+  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in " << Fixed(wallMs / 1000, 1)
+            << " s, CPU " << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / wallMs, 1) << "% of a core, "
+            << threads.threads << " threads; mower sent " << sent.flood << " flood + " << sent.answers
+            << " answer frames, the hook counted " << console.counter.frames << " frames ("
+            << console.counter.bytes << " bytes), " << console.counter.broken << " broken\n";
+  if (phased) {
+    // Whole phases only (the one running at the end is left out), per frame
+    // and per notification: the fewer bytes a notification finds, the more
+    // notifications there are, so the cost per frame alone mixes the two.
+    for (const Phase& p : phases)
+      std::cout << "VALUE|" << p.name << "_cpu_ms_per_1000|"
+                << static_cast<double>(p.cpuNs) / 1e6 / static_cast<double>(p.frames) * 1000.0 << "\nVALUE|"
+                << p.name << "_cpu_us_per_notification|"
+                << static_cast<double>(p.cpuNs) / 1e3 / static_cast<double>(p.notifications) << "\n";
+    std::cout << std::flush;
+    return 0;
+  }
+  std::cout << "VALUE|notifications_per_1000|"
+            << static_cast<double>(windowNotifications) / static_cast<double>(windowFrames) * 1000.0
+            << "\nVALUE|cpu_us_per_notification|" << static_cast<double>(cpu1 - cpu0) / 1e3 / static_cast<double>(windowNotifications)
+            << "\nVALUE|cpu_ms_per_1000|" << per1000 << "\nVALUE|wakeups_per_1000|" << wakesPer1000
+            << "\nVALUE|cpu_share|" << 100 * cpuMs / wallMs << "\nVALUE|frames_sent|" << sent.total()
+            << "\nVALUE|frames_counted|" << console.counter.frames << "\nVALUE|frames_broken|"
+            << console.counter.broken << "\nVALUE|flood_short|" << (frames - sent.flood) << std::endl;
+  return 0;
+}
+
+int Latency(const Args& args) {
+  const int answers = static_cast<int>(args.Number("answers", 10000));
+  int master = -1, slave = -1;
+  char name[128];
+  termios raw{};
+  cfmakeraw(&raw);
+  if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
+  ::close(slave);  // the console opens it for itself alone
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+  ConsoleUnderTest console(name, true);
+  if (console.dlg().portDialog().portOpen() != 1) {
+    std::cerr << "console_harness: the console did not open " << name << "\n";
+    return 1;
+  }
+  AnswerPacer pacer;
+  // The two halves of each answer's way: from write() to the port window
+  // getting the listener's notification, and from there to the label set.
+  NotifyWatch watch;
+  qApp->installEventFilter(&watch);
+  std::vector<double> toNotifyUs, toLabelUs;
+  toNotifyUs.reserve(static_cast<std::size_t>(answers));
+  toLabelUs.reserve(static_cast<std::size_t>(answers));
+  ControlTable& controls = console.dlg().controls();
+  static constexpr int kLabels[] = {IDC_VOLTAGE, IDC_TEMPERATURE, IDC_BOUNDARY_FRONT, IDC_CURRENT};
+  std::string lastText[4];
+  long unchanged = 0;
+  int received = 0;
+  console.afterByte = [&](bool frameDone) {
+    if (!frameDone) return;
+    const std::int64_t now = NowNs();
+    pacer.Done(now);
+    toNotifyUs.push_back(static_cast<double>(watch.deliveredNs - pacer.lastWriteNs) / 1000.0);
+    toLabelUs.push_back(static_cast<double>(now - watch.deliveredNs) / 1000.0);
+    // After the time is taken: the label really shows the new value.
+    const int which = received++ % 4;
+    std::string text = controls.Text(kLabels[which]);
+    if (text == lastText[which]) ++unchanged;
+    lastText[which] = std::move(text);
+  };
+
+  AnswerPacer::Result result;
+  std::thread writer;
+  QTimer::singleShot(200, [&] {
+    writer = std::thread([&] {
+      result = pacer.Run(master, answers);
+      QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+  });
+  qApp->exec();
+  writer.join();
+  ::close(master);
+
+  const double p50 = Percentile(result.latencyUs, 0.5);
+  const double p99 = Percentile(result.latencyUs, 0.99);
+  qApp->removeEventFilter(&watch);
+  PrintNote("3 latency, console: " + DescribeLatency(result.latencyUs) + "; " + std::to_string(result.lost) +
+            " lost, " + std::to_string(unchanged) + " labels unchanged");
+  PrintNote("3 latency, console, write() to the port window's notification: " + DescribeLatency(toNotifyUs));
+  PrintNote("3 latency, console, notification to label set (read, decode, label): " + DescribeLatency(toLabelUs));
+  std::cout << "VALUE|latency_p50_us|" << p50 << "\nVALUE|latency_p99_us|" << p99 << std::endl;
+  const double b50 = args.Number("baseline-p50", 0);
+  const double b99 = args.Number("baseline-p99", 0);
+  const bool clean = result.lost == 0 && unchanged == 0;
+  PrintRow("3 answer-to-label latency p50", Fixed(p50, 1) + " us", Fixed(b50, 1) + " us bare poll+read",
+           Ratio(p50, b50), "-", clean ? "-" : "NO");
+  PrintRow("3 answer-to-label latency p99", Fixed(p99, 1) + " us", Fixed(b99, 1) + " us bare poll+read",
+           Ratio(p99, b99), "< 200 us", Met(p99 < 200 && clean));
+  return 0;
+}
+
+}  // namespace
+}  // namespace verdelo::bench
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const verdelo::bench::Args args(argc, argv, 2);
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  if (mode == "flood") return verdelo::bench::Flood(args);
+  if (mode == "latency") return verdelo::bench::Latency(args);
+  std::cerr << "usage: console_harness flood|latency [--options]\n";
+  return 2;
+}

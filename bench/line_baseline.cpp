@@ -1,0 +1,153 @@
+// The baselines on the line: the least a program can do with the same
+// bytes, one poll() and read() loop.
+//
+//   line_baseline flood   --mower PATH [--seconds 30] [--fps 2304]
+//       reads the mower's flood in a single thread and counts the frames;
+//       prints its CPU time per 1000 frames.
+//   line_baseline latency [--answers 10000]
+//       a reader thread on the slave, the same writer as the console's
+//       measurement on the master; prints p50 and p99 of write to read.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <iostream>
+#include <thread>
+
+#include "bench/bench_util.h"
+#include "console/mower_frame.h"
+
+namespace verdelo::bench {
+namespace {
+
+constexpr std::size_t kReadChunk = 511;  // what the port window reads at once
+
+int OpenRaw(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  termios line{};
+  if (fd >= 0 && ::tcgetattr(fd, &line) == 0) {
+    ::cfmakeraw(&line);
+    ::tcsetattr(fd, TCSANOW, &line);
+  }
+  return fd;
+}
+
+long g_reads = 0;  // reads that returned bytes
+
+// Reads what is there until `untilNs` into the counter.
+void ReadFor(int fd, FrameCounter& counter, std::int64_t untilNs) {
+  std::uint8_t buffer[kReadChunk];
+  for (;;) {
+    const std::int64_t left = untilNs - NowNs();
+    if (left <= 0) return;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left / 1000000 + 1)) <= 0) continue;
+    const long n = ::read(fd, buffer, sizeof buffer);
+    g_reads += n > 0;
+    for (long i = 0; i < n; ++i) counter.Push(buffer[i]);
+  }
+}
+
+int Flood(const Args& args) {
+  const double seconds = args.Number("seconds", 30);
+  const double fps = args.Number("fps", 2304);
+  const long frames = static_cast<long>(fps * seconds + 0.5);
+  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
+  const std::string trace = traceDir + "/trace.txt";
+  MowerChild mower(args.Text("mower"), trace);
+  const int fd = mower.ok() ? OpenRaw(mower.device()) : -1;
+  if (fd < 0) {
+    std::cerr << "line_baseline: no line\n";
+    return 1;
+  }
+  // One request answered: the mower has seen this end open.
+  FrameCounter counter;
+  const MowerFrame status = BuildRequest(CMD_READ_STATUS, 0);
+  if (::write(fd, status.data(), status.size()) != 5) return 1;
+  const std::int64_t deadline = NowNs() + 5'000'000'000;
+  while (counter.frames < 1 && NowNs() < deadline) ReadFor(fd, counter, NowNs() + 10'000'000);
+
+  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  const long frames0 = counter.frames;
+  const long reads0 = g_reads;
+  const ProcessSample s0 = SampleProcess(::getpid());
+  const std::int64_t cpu0 = ProcessCpuNs();
+  const std::int64_t t0 = NowNs();
+  ReadFor(fd, counter, t0 + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
+  const std::int64_t cpu1 = ProcessCpuNs();
+  const std::int64_t t1 = NowNs();
+  const ProcessSample s1 = SampleProcess(::getpid());
+  const long windowFrames = counter.frames - frames0;
+  const long windowReads = g_reads - reads0;
+  ReadFor(fd, counter, NowNs() + 1'000'000'000);
+  mower.Stop();
+  ReadFor(fd, counter, NowNs() + 300'000'000);
+  ::close(fd);
+  const TracedFrames sent = CountTracedFrames(trace);
+  RemoveTree(traceDir);
+
+  const double cpuMs = static_cast<double>(cpu1 - cpu0) / 1e6;
+  const double wallMs = static_cast<double>(t1 - t0) / 1e6;
+  const double per1000 = cpuMs / static_cast<double>(windowFrames) * 1000.0;
+  const ProcessDelta threads = Between(s0, s1);
+  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in " << Fixed(wallMs / 1000, 1)
+            << " s, CPU " << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / wallMs, 2)
+            << "% of a core; mower sent " << sent.total() << " frames, read " << counter.frames << ", "
+            << counter.broken << " broken\n";
+  std::cout << "VALUE|reads_per_1000|" << static_cast<double>(windowReads) / static_cast<double>(windowFrames) * 1000.0
+            << "\nVALUE|cpu_us_per_read|" << static_cast<double>(cpu1 - cpu0) / 1e3 / static_cast<double>(windowReads)
+            << "\nVALUE|cpu_ms_per_1000|" << per1000 << "\nVALUE|wakeups_per_1000|"
+            << static_cast<double>(threads.sum.voluntary) / static_cast<double>(windowFrames) * 1000.0
+            << "\nVALUE|cpu_share|" << 100 * cpuMs / wallMs << std::endl;
+  return counter.frames == sent.total() && counter.broken == 0 ? 0 : 1;
+}
+
+int Latency(const Args& args) {
+  const int answers = static_cast<int>(args.Number("answers", 10000));
+  int master = -1, slave = -1;
+  termios raw{};
+  cfmakeraw(&raw);
+  if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return 1;
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  ::fcntl(slave, F_SETFL, ::fcntl(slave, F_GETFL) | O_NONBLOCK);
+
+  AnswerPacer pacer;
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    FrameCounter counter;
+    std::uint8_t buffer[kReadChunk];
+    while (!stop) {
+      pollfd p{slave, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      const long n = ::read(slave, buffer, sizeof buffer);
+      for (long i = 0; i < n; ++i)
+        if (counter.Push(buffer[i])) pacer.Done(NowNs());
+    }
+  });
+  const AnswerPacer::Result result = pacer.Run(master, answers);
+  stop = true;
+  reader.join();
+  ::close(master);
+  ::close(slave);
+
+  PrintNote("3 latency, bare poll+read thread: " + DescribeLatency(result.latencyUs) + "; " +
+            std::to_string(result.lost) + " lost");
+  std::cout << "VALUE|latency_p50_us|" << Percentile(result.latencyUs, 0.5) << "\nVALUE|latency_p99_us|"
+            << Percentile(result.latencyUs, 0.99) << std::endl;
+  return 0;
+}
+
+}  // namespace
+}  // namespace verdelo::bench
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const verdelo::bench::Args args(argc, argv, 2);
+  if (mode == "flood") return verdelo::bench::Flood(args);
+  if (mode == "latency") return verdelo::bench::Latency(args);
+  std::cerr << "usage: line_baseline flood|latency [--options]\n";
+  return 2;
+}
