@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -19,6 +20,34 @@ namespace {
 // Events that arrive with input and so need the input watched.
 constexpr uint32_t kInputEvents = EV_RXCHAR | EV_RXFLAG | EV_BREAK | EV_ERR;
 constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
+
+// What each descriptor of the event poll stands for.
+enum : uint32_t { kInputTag, kHangUpTag, kMaskTag };
+
+void CloseEventPoll(int& epollFd, int& hangUpWatch) {
+  if (epollFd >= 0) close(epollFd);
+  if (hangUpWatch >= 0) close(hangUpWatch);
+  epollFd = hangUpWatch = -1;
+}
+
+// Sets up what event waits block on (see CComLine::AwaitPortEvent): the
+// port's input, armed; a duplicate of the port that asks for nothing, so
+// that only a hang-up or an error wakes it; the mask-applied event.
+int CreateEventPoll(int port, int maskApplied, int& epollFd, int& hangUpWatch) {
+  epollFd = epoll_create1(EPOLL_CLOEXEC);
+  hangUpWatch = epollFd < 0 ? -1 : fcntl(port, F_DUPFD_CLOEXEC, 0);
+  epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = kInputTag}};
+  epoll_event hangUp{0, {.u32 = kHangUpTag}};
+  epoll_event mask{EPOLLIN, {.u32 = kMaskTag}};
+  if (hangUpWatch >= 0 && epoll_ctl(epollFd, EPOLL_CTL_ADD, port, &input) == 0 &&
+      epoll_ctl(epollFd, EPOLL_CTL_ADD, hangUpWatch, &hangUp) == 0 &&
+      epoll_ctl(epollFd, EPOLL_CTL_ADD, maskApplied, &mask) == 0) {
+    return 0;
+  }
+  const int err = errno;
+  CloseEventPoll(epollFd, hangUpWatch);
+  return err;
+}
 
 // The tty outlives our descriptor (a pty, a UART), so its exclusive flag is
 // dropped before closing to let others in again; closing drops the flock.
@@ -68,11 +97,11 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   if (int err = OpenDevice(ResolvePortDevice(deviceName), fd)) return SetError(err);
 
   auto maskApplied = std::make_unique<CompletionRecord>();
-  auto inputTaken = std::make_unique<CompletionRecord>();
   std::unique_ptr<CompletionRecord> ioEvent;
   if (overlapped) ioEvent = std::make_unique<CompletionRecord>();
-  int err = maskApplied->CreateError() ? maskApplied->CreateError() : inputTaken->CreateError();
+  int err = maskApplied->CreateError();
   if (err == 0 && ioEvent) err = ioEvent->CreateError();
+  if (err == 0) err = CreateEventPoll(fd, maskApplied->Fd(), eventPoll_, hangUpWatch_);
   if (err != 0) {
     CloseDevice(fd);
     return SetError(err);
@@ -82,8 +111,7 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   overlapped_ = overlapped;
   ioEvent_ = std::move(ioEvent);
   maskApplied_ = std::move(maskApplied);
-  inputTaken_ = std::move(inputTaken);
-  inputReported_ = false;
+  inputUnreported_ = false;
   lineLost_ = false;
   eventsSeen_ = 0;
 
@@ -105,10 +133,10 @@ int32_t CComLine::Close() {
 void CComLine::ReleasePort() {
   if (!IsOpen()) return;
   ioEvent_.reset();
+  CloseEventPoll(eventPoll_, hangUpWatch_);
   CloseDevice(portHandle_);
   portHandle_ = -1;
   maskApplied_.reset();
-  inputTaken_.reset();
 }
 
 bool CComLine::ReadLineState(termios& state) {
@@ -235,43 +263,56 @@ int32_t CComLine::WaitForEvent(CompletionRecord* callerRecord, uint32_t timeoutM
   return FinishTransfer(record, result);
 }
 
-// Blocks in poll() on the port, the mask-applied wake-up and, while reported
-// input sits unread, the reader's signal instead of the input itself.
+// Waits in epoll. The input watch is one-shot: the kernel disarms it as it
+// reports input, and only Read (or a wait that did not report it) arms it
+// again. So a batch of input wakes the waiter once, and unread input neither
+// spins it nor repeats the event, with no wake-up to learn that the input was
+// taken. A disarmed watch reports nothing, not even a hang-up, which is why
+// a duplicate of the port stays registered for hang-ups alone.
 int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
   PollDeadline deadline(timeoutMs);
   for (;;) {
     if (lineLost_) return kDeviceLostErrno;
-    const bool awaitingReader = inputReported_;
-    const bool watchInput = !awaitingReader && (eventMask_ & kInputEvents) != 0;
-    pollfd fds[3] = {{portHandle_, static_cast<short>(watchInput ? POLLIN : 0), 0},
-                     {maskApplied_->Fd(), POLLIN, 0},
-                     {inputTaken_->Fd(), POLLIN, 0}};
-    const int n = poll(fds, awaitingReader ? 3 : 2, deadline.RemainingMs());
+    const bool watchInput = (eventMask_ & kInputEvents) != 0;
+    if (watchInput && inputUnreported_.exchange(false)) ArmInputWatch();
+    epoll_event ready[3];
+    const int n = epoll_wait(eventPoll_, ready, 3, deadline.RemainingMs());
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (n == 0) return ERROR_TIMEOUT;
-    if (fds[0].revents & kGoneEvents) {
+    uint32_t portEvents = 0;
+    bool maskApplied = false;
+    for (int i = 0; i < n; ++i) {
+      if (ready[i].data.u32 == kMaskTag) {
+        maskApplied = true;
+      } else {
+        portEvents |= ready[i].events;
+      }
+    }
+    if (portEvents & (EPOLLHUP | EPOLLERR)) {
       MarkLineLost();
       return kDeviceLostErrno;
     }
-    if (fds[1].revents & POLLIN) {
+    const bool input = (portEvents & EPOLLIN) != 0;
+    if (input && watchInput && !maskApplied) {
+      bits = EV_RXCHAR | CountedLineEvents();
+      return 0;
+    }
+    if (input) inputUnreported_ = true;
+    if (maskApplied) {
       maskApplied_->Reset();
       if (lineLost_) return kDeviceLostErrno;
       bits = 0;
       return 0;
     }
-    if (fds[2].revents & POLLIN) {
-      inputTaken_->Reset();
-      continue;
-    }
-    if (fds[0].revents & POLLIN) {
-      inputReported_ = true;
-      bits = EV_RXCHAR | CountedLineEvents();
-      return 0;
-    }
   }
+}
+
+void CComLine::ArmInputWatch() {
+  epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = kInputTag}};
+  epoll_ctl(eventPoll_, EPOLL_CTL_MOD, portHandle_, &input);
 }
 
 uint32_t CComLine::CountedLineEvents() {
@@ -361,9 +402,9 @@ int32_t CComLine::Read(void* buffer, uint32_t length, uint32_t* readCount,
   CompletionRecord* record = nullptr;
   if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
   const int32_t result = ReadBytes(static_cast<uint8_t*>(buffer), length, count, timeoutMs);
-  // The input has been taken: event waits watch it again.
-  inputReported_ = false;
-  inputTaken_->Signal();
+  // The input has been taken: event waits watch it again. Input still or
+  // already waiting wakes a waiter at once, as new input should.
+  ArmInputWatch();
   return FinishTransfer(record, result);
 }
 

@@ -16,8 +16,8 @@
 // returned and the count says what was transferred.
 //
 // Event waits. EV_RXCHAR reports input that arrived since the last report:
-// once reported, the wait stops watching the input until a Read has taken
-// bytes, so unread input neither spins a waiter nor repeats the event. A
+// once reported, the input is not watched again until the next Read, so
+// unread input neither spins a waiter nor repeats the event. A
 // break or line error arrives as input and is told apart by the driver's
 // counters, where it has them. The event character is kept with the line
 // settings, but a tty cannot be peeked without consuming input, so EV_RXFLAG
@@ -108,6 +108,7 @@ class CComLine {
   int32_t BeginTransfer(CompletionRecord* callerRecord, uint32_t timeoutMs, CompletionRecord*& record);
   int32_t FinishTransfer(CompletionRecord* record, int32_t result);
   int32_t AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits);
+  void ArmInputWatch();
   uint32_t CountedLineEvents();
   int32_t WriteBytes(const uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs);
   int32_t ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs);
@@ -126,9 +127,13 @@ class CComLine {
   uint32_t writeStallLimitMs_ = kDefaultWriteStallLimitMs;
   // Wakes event waits: the mask was applied again, or the line was lost.
   std::unique_ptr<CompletionRecord> maskApplied_;
-  // Signalled by Read so that a wait that reported input watches it again.
-  std::unique_ptr<CompletionRecord> inputTaken_;
-  std::atomic<bool> inputReported_{false};
+  // What event waits block on (see AwaitPortEvent): the port, a duplicate of
+  // it watched for hang-ups only, and maskApplied_.
+  int eventPoll_ = -1;
+  int hangUpWatch_ = -1;
+  // The input watch fired but its input was not reported: the next wait
+  // arms the watch again.
+  std::atomic<bool> inputUnreported_{false};
   std::atomic<bool> lineLost_{false};
   bool hasCounters_ = false;
   LineCounts eventCounts_;  // as of the last event wait

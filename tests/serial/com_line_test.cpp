@@ -311,6 +311,22 @@ TEST_F(ComLineTest, ApplyingTheMaskCompletesAWaitWithNoBits) {
   EXPECT_EQ(line.WaitForEvent(nullptr, 20), ERROR_TIMEOUT);
 }
 
+TEST_F(ComLineTest, InputThatArrivedWhileNotWatchedIsReportedOnceWatched) {
+  OpenOverlapped();
+  ASSERT_EQ(line.SetEventMask(0), 0);  // no port event watched
+  EXPECT_EQ(line.WaitForEvent(nullptr, 20), 0);  // the applied mask
+  pty.Send("4");
+  EXPECT_EQ(line.WaitForEvent(nullptr, 50), ERROR_TIMEOUT);
+  ASSERT_EQ(line.SetEventMask(EV_RXCHAR), 0);
+  EXPECT_EQ(line.WaitForEvent(nullptr, 20), 0);
+  EXPECT_EQ(line.EventsSeen(), 0u);
+  // The byte came while input was not watched; it is not held back until
+  // some later read.
+  ASSERT_EQ(line.WaitForEvent(nullptr, 2000), 0);
+  EXPECT_EQ(line.EventsSeen(), EV_RXCHAR);
+  EXPECT_EQ(line.WaitForEvent(nullptr, 20), ERROR_TIMEOUT);
+}
+
 TEST_F(ComLineTest, HungUpDeviceIsReportedLost) {
   OpenOverlapped();
   pty.CloseMaster();
