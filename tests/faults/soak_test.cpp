@@ -223,9 +223,13 @@ TEST(Soak, ADayWithTheVirtualMowerKeepsMemoryFlatTheTrafficListsBoundedAndTheRot
   // The 500-line rule was reached, many times, and never exceeded.
   EXPECT_EQ(longestList, 499);
   EXPECT_GT(listResets, 100);
-  // A day's heap churn must not add up.
+  // A day's heap churn must not add up. Under AddressSanitizer freed memory
+  // sits in its quarantine (hundreds of MiB) before it is reused, so the
+  // resident size says nothing there; LeakSanitizer checks the heap instead.
   ASSERT_GT(rssAfterAnHour, 0);
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_LT(rssAtEnd - rssAfterAnHour, 2048) << "KiB grown from the first hour to the end";
+#endif
 
   // The day's log: whole lines only, dated within the day, and exactly one
   // periodic line a minute.
