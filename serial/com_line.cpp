@@ -97,10 +97,7 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   if (int err = OpenDevice(ResolvePortDevice(deviceName), fd)) return SetError(err);
 
   auto maskApplied = std::make_unique<CompletionRecord>();
-  std::unique_ptr<CompletionRecord> ioEvent;
-  if (overlapped) ioEvent = std::make_unique<CompletionRecord>();
   int err = maskApplied->CreateError();
-  if (err == 0 && ioEvent) err = ioEvent->CreateError();
   if (err == 0) err = CreateEventPoll(fd, maskApplied->Fd(), eventPoll_, hangUpWatch_);
   if (err != 0) {
     CloseDevice(fd);
@@ -109,7 +106,6 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
 
   portHandle_ = fd;
   overlapped_ = overlapped;
-  ioEvent_ = std::move(ioEvent);
   maskApplied_ = std::move(maskApplied);
   inputUnreported_ = false;
   lineLost_ = false;
@@ -132,7 +128,6 @@ int32_t CComLine::Close() {
 
 void CComLine::ReleasePort() {
   if (!IsOpen()) return;
-  ioEvent_.reset();
   CloseEventPoll(eventPoll_, hangUpWatch_);
   CloseDevice(portHandle_);
   portHandle_ = -1;
@@ -242,8 +237,8 @@ int32_t CComLine::BeginTransfer(CompletionRecord* callerRecord, uint32_t timeout
                                 CompletionRecord*& record) {
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
   if (!overlapped_ && (callerRecord != nullptr || timeoutMs != INFINITE)) return ERROR_INVALID_FUNCTION;
-  // Transfers complete within the call here, so the layer's own record could
-  // only ever be signalled for nobody: only a caller's record is kept.
+  // Transfers complete within the call here, so the layer needs no record of
+  // its own: only a caller's record is signalled.
   record = callerRecord;
   if (record) record->Reset();
   return 0;

@@ -120,7 +120,6 @@ class CComLine {
   int portHandle_ = -1;
   std::atomic<uint32_t> eventsSeen_{0};
   std::atomic<uint32_t> eventMask_{0};
-  std::unique_ptr<CompletionRecord> ioEvent_;  // only in overlapped mode
 
   bool overlapped_ = false;
   int readMode_ = kReadNonBlocking;
