@@ -372,4 +372,25 @@ ProcessDelta Between(const ProcessSample& earlier, const ProcessSample& later) {
   return delta;
 }
 
+void MeasuringWindow::Begin() {
+  s0_ = SampleProcess(::getpid());
+  cpu0_ = ProcessCpuNs();
+  t0_ = NowNs();
+}
+
+void MeasuringWindow::End() {
+  cpu1_ = ProcessCpuNs();
+  t1_ = NowNs();
+  s1_ = SampleProcess(::getpid());
+}
+
+void MeasuringWindow::PrintRates(long frames, long units, const std::string& unit) const {
+  const double perFrame = 1000.0 / static_cast<double>(frames);
+  std::cout << "VALUE|" << unit << "s_per_1000|" << static_cast<double>(units) * perFrame
+            << "\nVALUE|cpu_us_per_" << unit << "|" << CpuMs() * 1e3 / static_cast<double>(units)
+            << "\nVALUE|cpu_ms_per_1000|" << CpuMs() * perFrame << "\nVALUE|wakeups_per_1000|"
+            << static_cast<double>(Threads().sum.voluntary) * perFrame << "\nVALUE|cpu_share|"
+            << CpuShare() << std::endl;
+}
+
 }  // namespace verdelo::bench

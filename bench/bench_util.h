@@ -198,4 +198,23 @@ ProcessDelta Between(const ProcessSample& earlier, const ProcessSample& later);
 ProcessSample SampleProcess(pid_t pid);
 long ClockTicksPerSecond();
 
+// The CPU time, wall time and thread switches of this process over a
+// measuring window, as the flood figures need them.
+class MeasuringWindow {
+ public:
+  void Begin();
+  void End();
+  double CpuMs() const { return static_cast<double>(cpu1_ - cpu0_) / 1e6; }
+  double WallMs() const { return static_cast<double>(t1_ - t0_) / 1e6; }
+  double CpuShare() const { return 100 * CpuMs() / WallMs(); }
+  ProcessDelta Threads() const { return Between(s0_, s1_); }
+  // Prints VALUE lines: `unit`s and CPU per 1000 frames, CPU per `unit`,
+  // wake-ups per 1000 frames and the CPU share.
+  void PrintRates(long frames, long units, const std::string& unit) const;
+
+ private:
+  std::int64_t cpu0_ = 0, t0_ = 0, cpu1_ = 0, t1_ = 0;
+  ProcessSample s0_, s1_;
+};
+
 }  // namespace verdelo::bench

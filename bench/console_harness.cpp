@@ -158,9 +158,9 @@ int Flood(const Args& args) {
   const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
   const long frames0 = console.counter.frames;
   const long notifications0 = watch.delivered;
-  const ProcessSample s0 = SampleProcess(::getpid());
+  MeasuringWindow window;
+  window.Begin();
   const std::int64_t cpu0 = ProcessCpuNs();
-  const std::int64_t t0 = NowNs();
   if (phased) {
     phaseCpu = cpu0;
     phaseFrames = frames0;
@@ -169,9 +169,7 @@ int Flood(const Args& args) {
   }
   RunEvents(static_cast<int>(seconds * 1000) + 50);
   switcher.stop();
-  const std::int64_t cpu1 = ProcessCpuNs();
-  const std::int64_t t1 = NowNs();
-  const ProcessSample s1 = SampleProcess(::getpid());
+  window.End();
   const long windowFrames = console.counter.frames - frames0;
   const long windowNotifications = watch.delivered - notifications0;
   qApp->removeEventFilter(&watch);
@@ -185,14 +183,9 @@ int Flood(const Args& args) {
   const TracedFrames sent = CountTracedFrames(trace);
   RemoveTree(traceDir);
 
-  const double cpuMs = static_cast<double>(cpu1 - cpu0) / 1e6;
-  const double wallMs = static_cast<double>(t1 - t0) / 1e6;
-  const double per1000 = cpuMs / static_cast<double>(windowFrames) * 1000.0;
-  const ProcessDelta threads = Between(s0, s1);
-  const double wakesPer1000 = static_cast<double>(threads.sum.voluntary) / static_cast<double>(windowFrames) * 1000.0;
-  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in " << Fixed(wallMs / 1000, 1)
-            << " s, CPU " << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / wallMs, 1) << "% of a core, "
-            << threads.threads << " threads; mower sent " << sent.flood << " flood + " << sent.answers
+  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in "
+            << Fixed(window.WallMs() / 1000, 1) << " s, CPU " << Fixed(window.CpuMs(), 0) << " ms = "
+            << Fixed(window.CpuShare(), 1) << "% of a core, " << window.Threads().threads << " threads; mower sent " << sent.flood << " flood + " << sent.answers
             << " answer frames, the hook counted " << console.counter.frames << " frames ("
             << console.counter.bytes << " bytes), " << console.counter.broken << " broken\n";
   if (phased) {
@@ -207,12 +200,9 @@ int Flood(const Args& args) {
     std::cout << std::flush;
     return 0;
   }
-  std::cout << "VALUE|notifications_per_1000|"
-            << static_cast<double>(windowNotifications) / static_cast<double>(windowFrames) * 1000.0
-            << "\nVALUE|cpu_us_per_notification|" << static_cast<double>(cpu1 - cpu0) / 1e3 / static_cast<double>(windowNotifications)
-            << "\nVALUE|cpu_ms_per_1000|" << per1000 << "\nVALUE|wakeups_per_1000|" << wakesPer1000
-            << "\nVALUE|cpu_share|" << 100 * cpuMs / wallMs << "\nVALUE|frames_sent|" << sent.total()
-            << "\nVALUE|frames_counted|" << console.counter.frames << "\nVALUE|frames_broken|"
+  window.PrintRates(windowFrames, windowNotifications, "notification");
+  std::cout << "VALUE|frames_sent|" << sent.total() << "\nVALUE|frames_counted|" << console.counter.frames
+            << "\nVALUE|frames_broken|"
             << console.counter.broken << "\nVALUE|flood_short|" << (frames - sent.flood) << std::endl;
   return 0;
 }

@@ -73,13 +73,10 @@ int Flood(const Args& args) {
   const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
   const long frames0 = counter.frames;
   const long reads0 = g_reads;
-  const ProcessSample s0 = SampleProcess(::getpid());
-  const std::int64_t cpu0 = ProcessCpuNs();
-  const std::int64_t t0 = NowNs();
-  ReadFor(fd, counter, t0 + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
-  const std::int64_t cpu1 = ProcessCpuNs();
-  const std::int64_t t1 = NowNs();
-  const ProcessSample s1 = SampleProcess(::getpid());
+  MeasuringWindow window;
+  window.Begin();
+  ReadFor(fd, counter, NowNs() + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
+  window.End();
   const long windowFrames = counter.frames - frames0;
   const long windowReads = g_reads - reads0;
   ReadFor(fd, counter, NowNs() + 1'000'000'000);
@@ -89,19 +86,11 @@ int Flood(const Args& args) {
   const TracedFrames sent = CountTracedFrames(trace);
   RemoveTree(traceDir);
 
-  const double cpuMs = static_cast<double>(cpu1 - cpu0) / 1e6;
-  const double wallMs = static_cast<double>(t1 - t0) / 1e6;
-  const double per1000 = cpuMs / static_cast<double>(windowFrames) * 1000.0;
-  const ProcessDelta threads = Between(s0, s1);
-  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in " << Fixed(wallMs / 1000, 1)
-            << " s, CPU " << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / wallMs, 2)
-            << "% of a core; mower sent " << sent.total() << " frames, read " << counter.frames << ", "
-            << counter.broken << " broken\n";
-  std::cout << "VALUE|reads_per_1000|" << static_cast<double>(windowReads) / static_cast<double>(windowFrames) * 1000.0
-            << "\nVALUE|cpu_us_per_read|" << static_cast<double>(cpu1 - cpu0) / 1e3 / static_cast<double>(windowReads)
-            << "\nVALUE|cpu_ms_per_1000|" << per1000 << "\nVALUE|wakeups_per_1000|"
-            << static_cast<double>(threads.sum.voluntary) / static_cast<double>(windowFrames) * 1000.0
-            << "\nVALUE|cpu_share|" << 100 * cpuMs / wallMs << std::endl;
+  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in "
+            << Fixed(window.WallMs() / 1000, 1) << " s, CPU " << Fixed(window.CpuMs(), 0) << " ms = "
+            << Fixed(window.CpuShare(), 2) << "% of a core; mower sent " << sent.total() << " frames, read "
+            << counter.frames << ", " << counter.broken << " broken\n";
+  window.PrintRates(windowFrames, windowReads, "read");
   return counter.frames == sent.total() && counter.broken == 0 ? 0 : 1;
 }
 
