@@ -1,20 +1,27 @@
 // The baselines on the line: the least a program can do with the same
 // bytes, one poll() and read() loop.
 //
-//   line_baseline flood   --mower PATH [--seconds 30] [--fps 2304]
+//   line_baseline flood   --mower PATH [--seconds 30] [--fps 2304] [--handoff]
 //       reads the mower's flood in a single thread and counts the frames;
-//       prints its CPU time per 1000 frames.
+//       prints its CPU time per 1000 frames. With --handoff the bytes take
+//       the port layer's path stripped to its bones: a waiting thread sleeps
+//       in a one-shot epoll on the port and signals an eventfd, the reading
+//       thread wakes on that eventfd, reads the port and arms the watch
+//       again. No Qt, no console: the least the two-thread hand-off costs.
 //   line_baseline latency [--answers 10000]
 //       a reader thread on the slave, the same writer as the console's
 //       measurement on the master; prints p50 and p99 of write to read.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "bench/bench_util.h"
@@ -35,17 +42,67 @@ int OpenRaw(const std::string& device) {
   return fd;
 }
 
+// The hand-off: `watcher` waits for input and tells the reader through an
+// eventfd; ReadFor's loop, on the reader's side, polls that eventfd instead of
+// the port, reads the port and re-arms the one-shot watch.
+class HandOff {
+ public:
+  explicit HandOff(int port) : port_(port) {
+    epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = 0}};
+    epoll_event quit{EPOLLIN, {.u32 = 1}};
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, port_, &input);
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, quit_, &quit);
+    watcher_ = std::thread([this] { Watch(); });
+  }
+  ~HandOff() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(quit_, &one, sizeof one);
+    watcher_.join();
+    ::close(epoll_);
+    ::close(quit_);
+    ::close(ready_);
+  }
+  int ReadyFd() const { return ready_; }
+  // Takes the reader's wake-up and arms the watch for the next input.
+  void Taken() {
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t n = ::read(ready_, &count, sizeof count);
+    epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = 0}};
+    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, port_, &input);
+  }
+
+ private:
+  void Watch() {
+    for (;;) {
+      epoll_event ready[2];
+      const int n = ::epoll_wait(epoll_, ready, 2, -1);
+      for (int i = 0; i < n; ++i) {
+        if (ready[i].data.u32 == 1) return;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t w = ::write(ready_, &one, sizeof one);
+      }
+    }
+  }
+  int port_;
+  int epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+  int quit_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  int ready_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  std::thread watcher_;
+};
+
 long g_reads = 0;  // reads that returned bytes
 
-// Reads what is there until `untilNs` into the counter.
-void ReadFor(int fd, FrameCounter& counter, std::int64_t untilNs) {
+// Reads what is there until `untilNs` into the counter: woken by the port
+// itself, or by the hand-off's eventfd when there is one.
+void ReadFor(int fd, FrameCounter& counter, std::int64_t untilNs, HandOff* handOff) {
   std::uint8_t buffer[kReadChunk];
   for (;;) {
     const std::int64_t left = untilNs - NowNs();
     if (left <= 0) return;
-    pollfd p{fd, POLLIN, 0};
+    pollfd p{handOff ? handOff->ReadyFd() : fd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left / 1000000 + 1)) <= 0) continue;
     const long n = ::read(fd, buffer, sizeof buffer);
+    if (handOff) handOff->Taken();
     g_reads += n > 0;
     for (long i = 0; i < n; ++i) counter.Push(buffer[i]);
   }
@@ -68,20 +125,25 @@ int Flood(const Args& args) {
   const MowerFrame status = BuildRequest(CMD_READ_STATUS, 0);
   if (::write(fd, status.data(), status.size()) != 5) return 1;
   const std::int64_t deadline = NowNs() + 5'000'000'000;
-  while (counter.frames < 1 && NowNs() < deadline) ReadFor(fd, counter, NowNs() + 10'000'000);
+  while (counter.frames < 1 && NowNs() < deadline)
+    ReadFor(fd, counter, NowNs() + 10'000'000, nullptr);
+  std::optional<HandOff> handOff;
+  if (args.Has("handoff")) handOff.emplace(fd);
+  HandOff* wakeUp = handOff ? &*handOff : nullptr;
 
   const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
   const long frames0 = counter.frames;
   const long reads0 = g_reads;
   MeasuringWindow window;
   window.Begin();
-  ReadFor(fd, counter, NowNs() + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
+  ReadFor(fd, counter, NowNs() + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000, wakeUp);
   window.End();
   const long windowFrames = counter.frames - frames0;
   const long windowReads = g_reads - reads0;
-  ReadFor(fd, counter, NowNs() + 1'000'000'000);
+  ReadFor(fd, counter, NowNs() + 1'000'000'000, wakeUp);
+  handOff.reset();  // before the hang-up, which the watch would report over and over
   mower.Stop();
-  ReadFor(fd, counter, NowNs() + 300'000'000);
+  ReadFor(fd, counter, NowNs() + 300'000'000, nullptr);
   ::close(fd);
   const TracedFrames sent = CountTracedFrames(trace);
   RemoveTree(traceDir);

@@ -2,6 +2,11 @@
 // Read or Write to be told when the operation has completed. It stays
 // signalled until Reset, so any number of waits after completion return at
 // once. Its descriptor can be put into a caller's own poll() set.
+//
+// The descriptor is only kept in step while someone can see it: once Fd()
+// has handed it out, or while a Wait sleeps on it. A record that is only
+// signalled and checked on one thread (the listener's, every batch of input)
+// therefore costs no system call at all.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +23,8 @@ class CompletionRecord {
 
   // 0 when the record was created, else the errno of the failure.
   int CreateError() const { return createError_; }
-  int Fd() const { return fd_; }
+  // Hands the descriptor out; from then on it follows every Signal and Reset.
+  int Fd() const;
 
   void Signal();
   void Reset();
@@ -29,11 +35,14 @@ class CompletionRecord {
   int32_t Wait(uint32_t timeoutMs) const;
 
  private:
-  // The descriptor's state, kept beside it so that signalling a signalled
-  // record, resetting a clear one or waiting for a signalled one costs no
-  // system call. Every change of the descriptor goes through the lock.
+  void RaiseFd() const;  // with the lock held
+
+  // Every change of state or of the descriptor goes through the lock.
   mutable std::mutex lock_;
   bool signalled_ = false;
+  mutable bool fdRaised_ = false;  // the eventfd's counter is above zero
+  mutable bool fdHandedOut_ = false;
+  mutable int sleepers_ = 0;       // Waits polling the descriptor
   int fd_ = -1;
   int createError_ = 0;
 };

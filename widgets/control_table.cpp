@@ -10,57 +10,92 @@
 
 namespace verdelo {
 
-void ControlTable::Adopt(std::map<int, QWidget*> controls, const DialogTemplate& dialog) {
-  controls_ = std::move(controls);
+void ControlTable::Adopt(const std::map<int, QWidget*>& controls, const DialogTemplate& dialog) {
   wrapping_.clear();
   for (const ControlTemplate& c : dialog.controls)
     if ((c.flags & kWrap) && c.id >= 0) wrapping_[c.id] = c.caption;
+  entries_.clear();
+  for (const auto& [id, widget] : controls) {
+    if (id < 0 || widget == nullptr) continue;
+    if (static_cast<std::size_t>(id) >= entries_.size()) entries_.resize(id + 1);
+    Kind kind = Kind::Other;
+    if (qobject_cast<QLabel*>(widget)) {
+      kind = Kind::Label;
+    } else if (qobject_cast<QLineEdit*>(widget)) {
+      kind = Kind::Edit;
+    } else if (qobject_cast<QAbstractButton*>(widget)) {
+      kind = wrapping_.count(id) && qobject_cast<QCheckBox*>(widget) ? Kind::WrappingCheckBox
+                                                                     : Kind::Button;
+    } else if (qobject_cast<QGroupBox*>(widget)) {
+      kind = Kind::Group;
+    }
+    entries_[id] = {widget, kind};
+  }
 }
 
-QWidget* ControlTable::Widget(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+const ControlTable::Entry& ControlTable::Find(int id) const {
+  static const Entry none;
+  return id >= 0 && static_cast<std::size_t>(id) < entries_.size() ? entries_[id] : none;
 }
 
 void ControlTable::SetText(int id, std::string_view text) {
-  QWidget* widget = Widget(id);
+  const Entry& e = Find(id);
+  if (e.kind == Kind::None || e.kind == Kind::Other) return;
   const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  if (auto* label = qobject_cast<QLabel*>(widget)) {
-    if (label->text() != qtext) label->setText(qtext);
-  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-    edit->setText(qtext);
-  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-    const auto wraps = wrapping_.find(id);
-    if (wraps != wrapping_.end() && qobject_cast<QCheckBox*>(widget)) {
+  switch (e.kind) {
+    case Kind::Label:  // returns at once when the text is the same
+      static_cast<QLabel*>(e.widget)->setText(qtext);
+      break;
+    case Kind::Edit:
+      static_cast<QLineEdit*>(e.widget)->setText(qtext);
+      break;
+    case Kind::WrappingCheckBox: {
       // A caption that wraps keeps wrapping when it changes.
-      wraps->second = std::string(text);
-      button->setText(WrapCaption(qtext, button->font(), button->width() - 20));
-      return;
+      auto* box = static_cast<QAbstractButton*>(e.widget);
+      wrapping_[id] = std::string(text);
+      box->setText(WrapCaption(qtext, box->font(), box->width() - 20));
+      break;
     }
-    button->setText(qtext);
-  } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-    group->setTitle(qtext);
+    case Kind::Button:
+      static_cast<QAbstractButton*>(e.widget)->setText(qtext);
+      break;
+    case Kind::Group:
+      static_cast<QGroupBox*>(e.widget)->setTitle(qtext);
+      break;
+    default:
+      break;
   }
 }
 
 std::string ControlTable::Text(int id) const {
-  QWidget* widget = Widget(id);
-  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
-  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text().toStdString();
-  const auto wraps = wrapping_.find(id);
-  if (wraps != wrapping_.end() && qobject_cast<QCheckBox*>(widget)) return wraps->second;
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
-  if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title().toStdString();
-  return {};
+  const Entry& e = Find(id);
+  switch (e.kind) {
+    case Kind::Label:
+      return static_cast<QLabel*>(e.widget)->text().toStdString();
+    case Kind::Edit:
+      return static_cast<QLineEdit*>(e.widget)->text().toStdString();
+    case Kind::WrappingCheckBox:
+      return wrapping_.at(id);
+    case Kind::Button:
+      return static_cast<QAbstractButton*>(e.widget)->text().toStdString();
+    case Kind::Group:
+      return static_cast<QGroupBox*>(e.widget)->title().toStdString();
+    default:
+      return {};
+  }
 }
 
 bool ControlTable::IsChecked(int id) const {
-  auto* button = qobject_cast<QAbstractButton*>(Widget(id));
-  return button != nullptr && button->isCheckable() && button->isChecked();
+  const Entry& e = Find(id);
+  if (e.kind != Kind::Button && e.kind != Kind::WrappingCheckBox) return false;
+  auto* button = static_cast<QAbstractButton*>(e.widget);
+  return button->isCheckable() && button->isChecked();
 }
 
 void ControlTable::SetChecked(int id, bool checked) {
-  if (auto* button = qobject_cast<QAbstractButton*>(Widget(id))) button->setChecked(checked);
+  const Entry& e = Find(id);
+  if (e.kind == Kind::Button || e.kind == Kind::WrappingCheckBox)
+    static_cast<QAbstractButton*>(e.widget)->setChecked(checked);
 }
 
 void ControlTable::SetEnabled(int id, bool enabled) {
