@@ -42,6 +42,12 @@ long ElapsedMs(Clock::time_point since) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
 }
 
+// The serve loop's clock counts whole milliseconds from its start, so a
+// request stamped at millisecond n may have come in just before n + 1, and
+// an answer held back MS milliseconds may leave up to 1 ms before MS have
+// passed since the request's true arrival.
+constexpr long kLineClockGrainMs = 1;
+
 // Reads from `fd` until `want` bytes came or `timeout_ms` passed.
 Bytes ReadBytes(int fd, std::size_t want, int timeout_ms) {
   Bytes got;
@@ -175,7 +181,7 @@ TEST(MowerLine, ServeLoopHoldsDelayedAnswersBackOnTheRealClock) {
   const auto sent = Clock::now();
   console.Send(CMD_READ_STATUS, 0);
   EXPECT_EQ(console.Receive(5), Answer(CMD_READ_STATUS, STATUS_AT_HOME_CHARGED));
-  EXPECT_GE(ElapsedMs(sent), 250);
+  EXPECT_GE(ElapsedMs(sent), 250 - kLineClockGrainMs);
   loop.Stop();
   runner.join();
 }
@@ -560,7 +566,7 @@ TEST(MowerLine, ProgramFaultsFromItsStandardInputShowOnTheLine) {
   mower.Command("delay 300");
   const auto sent = Clock::now();
   EXPECT_EQ(console.Ask(CMD_READ_STATUS), timer_status);
-  EXPECT_GE(ElapsedMs(sent), 300);
+  EXPECT_GE(ElapsedMs(sent), 300 - kLineClockGrainMs);
   mower.Command("resume");
 
   mower.Command("garbage 64");
