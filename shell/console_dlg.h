@@ -11,8 +11,8 @@
 
 #include "console/console.h"
 #include "console/system_services.h"
-#include "serial/port_control_dlg.h"
-#include "widgets/control_table.h"
+#include "shell/port_control_dlg.h"
+#include "shell/control_table.h"
 
 namespace verdelo {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/com_types.h"
-#include "serial/port_traffic.h"
+#include "shell/port_traffic.h"
 
 namespace verdelo {
 namespace {

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "serial/port_control_dlg.h"
+#include "shell/port_control_dlg.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/qt_wait.h"
 #include "widgets/state_color_button.h"

@@ -1,4 +1,4 @@
-#include "serial/dialog_com_line.h"
+#include "shell/dialog_com_line.h"
 
 #include <QCoreApplication>
 

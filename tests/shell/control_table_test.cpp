@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "widgets/control_table.h"
+#include "shell/control_table.h"
 #include "widgets/template_window.h"
 
 namespace verdelo {

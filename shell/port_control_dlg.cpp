@@ -1,4 +1,4 @@
-#include "serial/port_control_dlg.h"
+#include "shell/port_control_dlg.h"
 
 #include <QComboBox>
 #include <QLabel>

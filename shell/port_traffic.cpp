@@ -1,4 +1,4 @@
-#include "serial/port_traffic.h"
+#include "shell/port_traffic.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "widgets/control_table.h"
+#include "shell/control_table.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

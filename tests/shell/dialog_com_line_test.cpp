@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "serial/dialog_com_line.h"
+#include "shell/dialog_com_line.h"
 #include "tests/serial/pty_pair.h"
 
 namespace verdelo {

@@ -10,8 +10,8 @@
 #include <map>
 
 #include "console/host.h"
-#include "serial/dialog_com_line.h"
-#include "serial/port_traffic.h"
+#include "shell/dialog_com_line.h"
+#include "shell/port_traffic.h"
 
 class QComboBox;
 class QLabel;
