@@ -9,6 +9,7 @@
 #include <string>
 
 #include "console/host.h"
+#include "console/mower_frame.h"
 #include "console/mower_values.h"
 #include "console/text_files.h"
 
@@ -35,14 +36,6 @@ struct ConsoleSettings {
   int minCurrent = -5000;     // mA
   int minCurrentTimer = 10;   // consecutive low answers
   bool mainExpertMode = false;
-};
-
-// Assembles answer frames byte by byte.
-struct AnswerAssembler {
-  std::uint8_t state = 0;
-  std::uint8_t raw[5] = {};
-  std::uint16_t command = 0;
-  std::uint16_t value = 0;
 };
 
 struct ScriptEngine {
@@ -179,7 +172,7 @@ class MowerConsole {
   ConsoleHost host_;
   ConsoleSettings settings_;
   MowerValues values_;
-  AnswerAssembler rx_;
+  FrameAssembler rx_;  // answer frames
   ScriptEngine scripts_;
   MemoryTool memory_;
   AlarmState alarms_;

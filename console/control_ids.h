@@ -1,5 +1,5 @@
-// Identifiers of the console window's controls that the logic reads, writes
-// or receives notifications from.
+// Identifiers of the console window's controls: the ones the logic reads,
+// writes or receives notifications from, and the rest of its template.
 #pragma once
 
 namespace verdelo {
@@ -11,7 +11,9 @@ enum ControlId : int {
   IDC_KEY_YES = 1000, IDC_KEY_SMALL_C = 1001, IDC_KEY_DOWN = 1002,
   IDC_KEY_UP = 1003, IDC_KEY_0 = 1004, IDC_KEY_A = 1005, IDC_KEY_B = 1006,
   IDC_KEY_C = 1007, IDC_KEY_HOME = 1009, IDC_KEY_MAN_AUTO = 1010,
-  IDC_KEY_1 = 1011, IDC_KEY_9 = 1019,
+  IDC_KEY_1 = 1011, IDC_KEY_2 = 1012, IDC_KEY_3 = 1013, IDC_KEY_4 = 1014,
+  IDC_KEY_5 = 1015, IDC_KEY_6 = 1016, IDC_KEY_7 = 1017, IDC_KEY_8 = 1018,
+  IDC_KEY_9 = 1019,
 
   // Value labels.
   IDC_VOLTAGE = 1020, IDC_TEMPERATURE = 1021, IDC_CHARGE = 1022,
@@ -62,6 +64,11 @@ enum ControlId : int {
   IDC_MOVE_STOP = 1071, IDC_MOVE_LEFT = 1072, IDC_MOVE_RIGHT = 1073,
   IDC_KEYBOARD = 1074, IDC_INIT_MOVEMENT = 1075, IDC_FORWARD = 1076,
   IDC_BACKWARD = 1077, IDC_LEFT_RIGHT = 1078, IDC_GO = 1079,
+
+  // Controls that only carry a frame or are never enabled.
+  IDC_BATTERY_GROUP = 1008, IDC_ROBOT_MODE_GROUP = 1087,
+  IDC_START_CUTTING = 1081, IDC_STOP_CUTTING = 1082, IDC_CUTTING_SPEED_1 = 1095,
+  IDC_CUTTING_SPEED_2 = 1096, IDC_CUTTING_SPEED_3 = 1097,
 };
 
 // Window timers of the console.

@@ -11,37 +11,7 @@
 namespace verdelo {
 
 void MowerConsole::OnRxByte(std::uint32_t received) {
-  const auto b = static_cast<std::uint8_t>(received);
-  switch (rx_.state) {
-    case 0:
-      rx_.raw[0] = b;
-      if (b == kFrameStart) rx_.state = 1;
-      break;
-    case 1:
-      rx_.raw[1] = b;
-      rx_.command = static_cast<std::uint16_t>(b << 8);
-      rx_.state = 2;
-      break;
-    case 2:
-      rx_.raw[2] = b;
-      rx_.command = static_cast<std::uint16_t>((rx_.command & 0xFF00) | b);
-      rx_.state = 3;
-      break;
-    case 3:
-      rx_.raw[3] = b;
-      rx_.value = b;
-      rx_.state = 4;
-      break;
-    case 4:
-      rx_.raw[4] = b;
-      rx_.value = static_cast<std::uint16_t>(rx_.value | (b << 8));
-      rx_.state = 0;
-      DecodeAnswer();
-      break;
-    default:
-      rx_ = AnswerAssembler{};
-      break;
-  }
+  if (rx_.Push(static_cast<std::uint8_t>(received))) DecodeAnswer();
 }
 
 void MowerConsole::ShowNumber(int controlId, const char* format, int value) {
@@ -51,16 +21,17 @@ void MowerConsole::ShowNumber(int controlId, const char* format, int value) {
 void MowerConsole::RunEventFile(const char* name) { host_.launcher.Launch(name); }
 
 void MowerConsole::DecodeAnswer() {
+  const std::uint16_t command = CodeOf(rx_.frame());
+  const std::uint16_t raw = AnswerValueOf(rx_.frame());
   if (memory_.memReadActive || memory_.memWriteActive) {
-    MemoryAnswer(rx_.command, rx_.value);
+    MemoryAnswer(command, raw);
     return;
   }
-  const std::uint16_t raw = rx_.value;
   const int asSigned = static_cast<std::int16_t>(raw);
   const int asUnsigned = raw;
   const int lowByte = raw & 0xFF;
 
-  switch (RegisterOf(rx_.command)) {
+  switch (RegisterOf(command)) {
     case REG_VALUE127:
       values_.value127 = asUnsigned;
       break;

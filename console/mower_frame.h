@@ -32,6 +32,45 @@ constexpr MowerFrame BuildAnswer(std::uint16_t command, std::uint16_t value) {
 // Register named by a code, with WRITE_FLAG stripped.
 constexpr std::uint16_t RegisterOf(std::uint16_t command) { return command & 0x7FFF; }
 
+// The code a frame carries, WRITE_FLAG included.
+constexpr std::uint16_t CodeOf(const MowerFrame& frame) {
+  return static_cast<std::uint16_t>(frame[1] << 8 | frame[2]);
+}
+// The value of a request frame (high byte first) and of an answer frame
+// (low byte first).
+constexpr std::uint16_t RequestValueOf(const MowerFrame& frame) {
+  return static_cast<std::uint16_t>(frame[3] << 8 | frame[4]);
+}
+constexpr std::uint16_t AnswerValueOf(const MowerFrame& frame) {
+  return static_cast<std::uint16_t>(frame[4] << 8 | frame[3]);
+}
+
+// Reads frames out of a byte stream, the same way at both ends of the line:
+// it waits for kFrameStart, then takes the next four bytes whatever they
+// are. There is no checksum and no time-out, so a 0x0F inside a frame is
+// data, and after a lost byte the stream falls back into step only when a
+// 0x0F arrives while waiting.
+class FrameAssembler {
+ public:
+  // Takes one byte; true when it completes a frame, which frame() then holds
+  // until the next byte.
+  constexpr bool Push(std::uint8_t byte) {
+    if (received_ == 0 && byte != kFrameStart) return false;
+    frame_[received_++] = byte;
+    if (received_ < kFrameSize) return false;
+    received_ = 0;
+    return true;
+  }
+  constexpr const MowerFrame& frame() const { return frame_; }
+  // Bytes of the current frame received so far (0: waiting for kFrameStart).
+  constexpr std::size_t received() const { return received_; }
+  constexpr void Reset() { received_ = 0; }
+
+ private:
+  MowerFrame frame_{};
+  std::size_t received_ = 0;
+};
+
 // Request codes ("W" registers carry WRITE_FLAG).
 enum : std::uint16_t {
   CMD_KEY = 0x805F,                   // 95 W: key code of the mower's keypad

@@ -10,7 +10,7 @@ namespace verdelo {
 void MowerConsole::ResetState() {
   settings_ = ConsoleSettings{};
   values_ = MowerValues{};
-  rx_ = AnswerAssembler{};
+  rx_.Reset();
   scripts_ = ScriptEngine{};
   alarms_ = AlarmState{};
   pollStep_ = 0;

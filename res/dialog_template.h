@@ -27,6 +27,9 @@ enum ControlFlags : unsigned {
   kNoWrap = 1u << 2,      // label keeps to one line
 };
 
+// The identifier of a window's default button that closes it.
+inline constexpr int IDOK = 1;
+
 struct ControlTemplate {
   int id;               // -1 for controls without an identifier
   ControlKind kind;

@@ -3,7 +3,7 @@
 
 #include "console/mower_status.h"
 #include "mower_test_util.h"
-#include "tools/mower/request_assembler.h"
+#include "tools/mower/request.h"
 
 namespace verdelo::mower {
 namespace {
@@ -53,14 +53,14 @@ TEST(MowerAnswers, EveryRegisterExistsIncludingCodesTheConsoleNeverUses) {
 }
 
 TEST(MowerAnswers, AssemblerWaitsForStartByteAndTakesInnerStartBytesAsData) {
-  RequestAssembler assembler;
+  FrameAssembler assembler;
   std::vector<Request> got;
   for (std::uint8_t b : {0x00, 0x42, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x01, 0xEB, 0x00, 0x00})
-    if (auto request = assembler.Push(b)) got.push_back(*request);
+    if (assembler.Push(b)) got.push_back(Request::Of(assembler.frame()));
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], (Request{0x0F0F, 0x0F0F}));
   EXPECT_EQ(got[1], (Request{0x01EB, 0}));
-  EXPECT_EQ(assembler.received(), 0);
+  EXPECT_EQ(assembler.received(), 0u);
 }
 
 TEST(MowerAnswers, FrameSplitAcrossReadsIsAnsweredOnceComplete) {

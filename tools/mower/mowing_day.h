@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tools/mower/register_store.h"
-#include "tools/mower/request_assembler.h"
+#include "tools/mower/request.h"
 
 namespace verdelo::mower {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "console/mower_frame.h"
-#include "tools/mower/request_assembler.h"
+#include "tools/mower/request.h"
 
 namespace verdelo::mower {
 

@@ -28,14 +28,14 @@ std::vector<Request> VirtualMower::Receive(std::span<const std::uint8_t> bytes, 
   AdvanceTo(now);
   std::vector<Request> requests;
   for (std::uint8_t byte : bytes) {
-    auto request = assembler_.Push(byte);
-    if (!request) continue;
-    requests.push_back(*request);
+    if (!assembler_.Push(byte)) continue;
+    const Request request = Request::Of(assembler_.frame());
+    requests.push_back(request);
     // A silent or muted mower still hears and obeys; only its answer is lost.
-    registers_.Apply(*request);
-    day_.OnRequest(*request);
-    if (faults_.Withholds(request->reg())) continue;
-    Outgoing answer{Outgoing::Kind::Answer, faults_.Damage(registers_.AnswerTo(*request))};
+    registers_.Apply(request);
+    day_.OnRequest(request);
+    if (faults_.Withholds(request.reg())) continue;
+    Outgoing answer{Outgoing::Kind::Answer, faults_.Damage(registers_.AnswerTo(request))};
     Queue(now + faults_.delay_ms, std::move(answer));
   }
   return requests;

@@ -13,7 +13,7 @@
 #include "tools/mower/line_faults.h"
 #include "tools/mower/mowing_day.h"
 #include "tools/mower/register_store.h"
-#include "tools/mower/request_assembler.h"
+#include "tools/mower/request.h"
 
 namespace verdelo::mower {
 
@@ -91,7 +91,7 @@ class VirtualMower {
   RegisterStore registers_;
   MowingDay day_;
   LineFaults faults_;
-  RequestAssembler assembler_;
+  FrameAssembler assembler_;  // request frames
   std::deque<std::pair<LineMillis, Outgoing>> outbox_;  // ordered by due time
 
   double speed_;
