@@ -63,19 +63,17 @@ void MowerConsole::CheckPowerAlarm(int previousPower) {
 }
 
 void MowerConsole::CheckLowCurrent(int current) {
-  const char* format;
   if (current >= settings_.minCurrent) {
     alarms_.lowCurrentCount = 0;
-    format = "Current (mA) :%5d";
+    ShowNumber(IDC_CURRENT, "Current (mA) :%5d", current);
   } else if (alarms_.lowCurrentCount > settings_.minCurrentTimer) {
-    format = "Current (mA) :%5d !!";
     RunEventFile("ALARM-CURRENT-LOW.bat");
     WriteLogLine("ALARM CURRENT TOO LOW !!");
+    ShowNumber(IDC_CURRENT, "Current (mA) :%5d !!", current);
   } else {
     ++alarms_.lowCurrentCount;
-    format = "Current (mA) :%5d !";
+    ShowNumber(IDC_CURRENT, "Current (mA) :%5d !", current);
   }
-  ShowNumber(IDC_CURRENT, format, current);
 }
 
 void MowerConsole::PulseCharge() {

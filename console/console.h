@@ -122,7 +122,7 @@ class MowerConsole {
   void HandleStatus(int status);
   void HandleRobotMode(std::uint8_t mode);
   void RunEventFile(const char* name);
-  void ShowNumber(int controlId, const char* format, int value);
+  void ShowNumber(int controlId, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
   // Poll cycle.
   void PollTick();

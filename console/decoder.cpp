@@ -1,5 +1,6 @@
 // Assembles answer frames from received bytes and turns each into the
 // values, texts, log lines and automatic actions it stands for.
+#include <cstdarg>
 #include <cstdint>
 
 #include "console/console.h"
@@ -14,8 +15,12 @@ void MowerConsole::OnRxByte(std::uint32_t received) {
   if (rx_.Push(static_cast<std::uint8_t>(received))) DecodeAnswer();
 }
 
-void MowerConsole::ShowNumber(int controlId, const char* format, int value) {
-  host_.controls.SetText(controlId, ShortText::Number(format, value));
+void MowerConsole::ShowNumber(int controlId, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const ShortText text = ShortText::NumberV(format, args);
+  va_end(args);
+  host_.controls.SetText(controlId, text);
 }
 
 void MowerConsole::RunEventFile(const char* name) { host_.launcher.Launch(name); }
@@ -195,19 +200,20 @@ const char* StatusText(int status) {
 }
 
 // The text that replaces the status text when the way home starts script 2.
-const char* Script2Text(int status) {
+// What the status line says before the SCRIPT2 notice.
+const char* Script2Status(int status) {
   switch (status) {
     case STATUS_NEED_MANUAL_CHARGE:
-      return "=> Stopped need manual charge! => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+      return "=> Stopped need manual charge!";
     case STATUS_SEARCHING_STATION:
     case STATUS_SEARCHING_STATION_2:
-      return "=> Searching station => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+      return "=> Searching station";
     case STATUS_FOLLOWING_BOUNDARY:
-      return "=>  Following boundary wire => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+      return "=>  Following boundary wire";
     case STATUS_FOLLOWING_GUIDE:
-      return "=>  Following guide => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ";
+      return "=>  Following guide";
     default:
-      return nullptr;
+      return "";
   }
 }
 
@@ -226,7 +232,8 @@ void MowerConsole::HandleStatus(int s) {
   auto startScript2 = [&] {
     values_.cuttingSeen = 0;
     StartScript(2);
-    text = Format(Script2Text(s), values_.minVoltage);
+    text = Format("%s => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=%5d ", Script2Status(s),
+                  values_.minVoltage);
   };
 
   switch (s) {

@@ -29,28 +29,34 @@ std::string Format(const char* format, ...) {
 namespace {
 
 // Formats shaped "text%Nd text" or "text%Nu text" (one conversion, a width
-// of one or two digits or none, no flags) with std::to_chars: value labels
-// are set for nearly every answer, and printf is most of what that costs.
-bool FormatSingleNumber(char* out, std::size_t size, std::size_t& length, const char* format,
-                        int value) {
+// of one or two digits or none, no flags) are done with std::to_chars: value
+// labels are set for nearly every answer, and printf is most of what that
+// costs. The conversion character of such a format, and its width; nullptr
+// for any other format.
+const char* SingleNumberConversion(const char* format, int& width) {
   const char* percent = std::strchr(format, '%');
-  if (percent == nullptr) return false;
+  if (percent == nullptr) return nullptr;
   const char* conversion = percent + 1;
-  if (*conversion == '0') return false;  // a flag, not a width
-  int width = 0;
+  if (*conversion == '0') return nullptr;  // a flag, not a width
+  width = 0;
   for (int digits = 0; *conversion >= '0' && *conversion <= '9'; ++conversion) {
-    if (++digits > 2) return false;
+    if (++digits > 2) return nullptr;
     width = width * 10 + (*conversion - '0');
   }
-  if (*conversion != 'd' && *conversion != 'u') return false;
-  const char* rest = conversion + 1;
-  if (std::strchr(rest, '%') != nullptr) return false;
+  if (*conversion != 'd' && *conversion != 'u') return nullptr;
+  if (std::strchr(conversion + 1, '%') != nullptr) return nullptr;
+  return conversion;
+}
 
+bool FormatSingleNumber(char* out, std::size_t size, std::size_t& length, const char* format,
+                        const char* conversion, int width, int value) {
   char digits[16];
   const auto [end, error] =
       *conversion == 'u' ? std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(value))
                    : std::to_chars(digits, digits + sizeof digits, value);
   if (error != std::errc()) return false;
+  const char* percent = std::strchr(format, '%');
+  const char* rest = conversion + 1;
   const std::size_t prefix = static_cast<std::size_t>(percent - format);
   const std::size_t number = static_cast<std::size_t>(end - digits);
   const std::size_t padding = number < static_cast<std::size_t>(width) ? width - number : 0;
@@ -70,15 +76,32 @@ bool FormatSingleNumber(char* out, std::size_t size, std::size_t& length, const 
 ShortText::ShortText(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const int length = std::vsnprintf(buffer_, sizeof buffer_, format, args);
+  *this = NumberV(format, args);
   va_end(args);
-  length_ = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof buffer_ - 1);
 }
 
-ShortText ShortText::Number(const char* format, int value) {
+ShortText ShortText::Number(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  ShortText text = NumberV(format, args);
+  va_end(args);
+  return text;
+}
+
+ShortText ShortText::NumberV(const char* format, va_list args) {
   ShortText text;
-  if (!FormatSingleNumber(text.buffer_, sizeof text.buffer_, text.length_, format, value))
-    text = ShortText(format, value);
+  int width = 0;
+  if (const char* conversion = SingleNumberConversion(format, width)) {
+    va_list copy;
+    va_copy(copy, args);
+    const int value = va_arg(copy, int);
+    va_end(copy);
+    if (FormatSingleNumber(text.buffer_, sizeof text.buffer_, text.length_, format, conversion,
+                           width, value))
+      return text;
+  }
+  const int length = std::vsnprintf(text.buffer_, sizeof text.buffer_, format, args);
+  text.length_ = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), sizeof text.buffer_ - 1);
   return text;
 }
 

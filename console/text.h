@@ -3,6 +3,7 @@
 // console's files use so they move unchanged between systems.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,9 +19,11 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 class ShortText {
  public:
   ShortText(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // One "%d" or "%u" (optionally with a width) and an int, without printf
-  // where the format allows it; the same text as printf.
-  static ShortText Number(const char* format, int value);
+  // Meant for one "%d" or "%u" (optionally with a width) and an int, which
+  // it formats without printf; any other format goes to printf. The same
+  // text as printf either way.
+  static ShortText Number(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  static ShortText NumberV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
   std::string_view view() const { return {buffer_, length_}; }
   operator std::string_view() const { return view(); }
 

@@ -29,6 +29,7 @@
 #include "shell/console_dlg.h"
 #include "tests/e2e/mower_process.h"
 #include "tests/e2e/records.h"
+#include "tests/support/process_usage.h"
 #include "tests/support/qt_wait.h"
 
 namespace verdelo::test {
@@ -50,12 +51,6 @@ std::string Printf(const char* format, ...) {
 template <typename Done>
 bool Await(Done done, int limitMs = kPatienceMs) {
   return AwaitEvents(done, limitMs);
-}
-
-long ProcessCpuMs() {
-  timespec used{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
-  return used.tv_sec * 1000L + used.tv_nsec / 1'000'000L;
 }
 
 std::vector<std::string> FileLines(const std::filesystem::path& file) {
