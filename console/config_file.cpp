@@ -1,11 +1,13 @@
 #include "console/config_file.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "console/text.h"
 
@@ -19,10 +21,13 @@ std::vector<ConfigEntry> ParseConfigText(std::string_view bytes) {
   std::vector<ConfigEntry> entries;
   std::size_t start = 0;
   for (;;) {
-    const std::size_t end = text.find("\r\n", start);
+    // A line ends at LF, with or without a CR before it, so files saved on
+    // either system read the same.
+    const std::size_t end = text.find('\n', start);
     if (end == std::string::npos) break;  // an unterminated last line is not read
-    const std::string_view line(text.data() + start, end - start);
-    start = end + 2;
+    std::string_view line(text.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = end + 1;
     const std::size_t open = line.find('[');
     const std::size_t close = line.find(']');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open)
@@ -83,6 +88,30 @@ std::filesystem::path ConfigFileBesideExecutable() {
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "config.txt";
   return exe.parent_path() / "config.txt";
+}
+
+std::filesystem::path LocateConfigFile(const std::filesystem::path& besideExecutable,
+                                       const char* xdgConfigHome, const char* home) {
+  std::error_code error;
+  if (std::filesystem::exists(besideExecutable, error)) return besideExecutable;
+  // A relative or empty XDG_CONFIG_HOME is not to be used.
+  std::filesystem::path base;
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    base = xdgConfigHome;
+  } else if (home != nullptr && home[0] != '\0') {
+    base = std::filesystem::path(home) / ".config";
+  } else {
+    return besideExecutable;  // nowhere else to look
+  }
+  return base / "verdelo" / "config.txt";
+}
+
+std::filesystem::path LocateConfigFile() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] == '\0') {
+    if (const passwd* user = ::getpwuid(::getuid())) home = user->pw_dir;
+  }
+  return LocateConfigFile(ConfigFileBesideExecutable(), std::getenv("XDG_CONFIG_HOME"), home);
 }
 
 }  // namespace verdelo

@@ -1,5 +1,5 @@
-// Reader of config.txt: lines of "[KEY]value" ending in CR LF, read in file
-// order and handed to a table of keys owned by each window.
+// Reader of config.txt: lines of "[KEY]value" ending in LF or CR LF, read in
+// file order and handed to a table of keys owned by each window.
 #pragma once
 
 #include <filesystem>
@@ -16,8 +16,9 @@ struct ConfigEntry {
 };
 
 // Splits the file's bytes (Windows-1252) into entries. Only text followed by
-// CR LF is a line; the text ends at the first 0 byte; lines without a "["
-// followed later by a "]" are skipped.
+// LF is a line, and a CR right before the LF is not part of it; the text
+// ends at the first 0 byte; lines without a "[" followed later by a "]" are
+// skipped.
 std::vector<ConfigEntry> ParseConfigText(std::string_view bytes);
 
 // Reads the file whole under a shared lock. A missing, locked or empty file
@@ -43,5 +44,14 @@ void ApplyConfig(const std::vector<ConfigEntry>& entries,
 
 // config.txt in the folder of the running executable.
 std::filesystem::path ConfigFileBesideExecutable();
+
+// The config.txt both windows read: the one beside the executable when it is
+// there (a build tree or a portable copy), else the desktop's place,
+// $XDG_CONFIG_HOME/verdelo/config.txt (~/.config/verdelo/config.txt when the
+// variable is unset or not an absolute path). The file may not exist.
+std::filesystem::path LocateConfigFile();
+// The same rule over given places and variables.
+std::filesystem::path LocateConfigFile(const std::filesystem::path& besideExecutable,
+                                       const char* xdgConfigHome, const char* home);
 
 }  // namespace verdelo

@@ -1,5 +1,5 @@
 // config.txt under arbitrary bytes: the reader splits it into entries that
-// come from whole CR LF lines in file order, the key table acts exactly on
+// come from whole lines (LF or CR LF) in file order, the key table acts exactly on
 // the entries of its keys, and the console starts up from the file with
 // settings and timers it can run with.
 #include <cstddef>
@@ -35,40 +35,41 @@ const std::vector<std::pair<std::string, ConfigKind>> kRows = {
     {"", ConfigKind::Number}, {"A B", ConfigKind::Switch},
     {"x", ConfigKind::Presence}, {"MIN_CURRENT", ConfigKind::Number}};
 
-void CheckEntries(std::string_view bytes, const std::vector<ConfigEntry>& entries) {
-  const std::string_view text = bytes.substr(0, bytes.find('\0'));
-  std::size_t lineBreaks = 0;
-  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string_view::npos; at += 2)
-    ++lineBreaks;
-  FUZZ_CHECK(entries.size() <= lineBreaks);
+// The file's whole lines: text before each LF, less one CR right before it.
+std::vector<std::string_view> WholeLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string_view::npos;
+       start = end + 1) {
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+  }
+  return lines;
+}
 
-  std::size_t from = 0;
+void CheckEntries(std::string_view bytes, const std::vector<ConfigEntry>& entries) {
+  const std::vector<std::string_view> lines = WholeLines(bytes.substr(0, bytes.find('\0')));
+  FUZZ_CHECK(entries.size() <= lines.size());
+
+  // Each entry is a whole line of the file, later than the one before, with
+  // no bracket in front of its key.
+  std::size_t next = 0;
   for (const ConfigEntry& entry : entries) {
     for (const std::string* part : {&entry.key, &entry.value}) {
-      FUZZ_CHECK(part->find("\r\n") == std::string::npos);
+      FUZZ_CHECK(part->find('\n') == std::string::npos);
       FUZZ_CHECK(part->find('\0') == std::string::npos);
       // Valid UTF-8 that comes back byte for byte from the file's code page.
       FUZZ_CHECK(Cp1252ToUtf8(Utf8ToCp1252(*part)) == *part);
     }
     FUZZ_CHECK(entry.key.find(']') == std::string::npos);
-
-    // The entry is a whole line of the file, later than the one before,
-    // with no bracket in front of its key.
-    const std::string line = Utf8ToCp1252("[" + entry.key + "]" + entry.value) + "\r\n";
-    std::size_t at = from;
+    const std::string line = Utf8ToCp1252("[" + entry.key + "]" + entry.value);
     bool found = false;
-    for (; (at = text.find(line, at)) != std::string_view::npos; ++at) {
-      const std::size_t previous = at == 0 ? std::string_view::npos : text.rfind("\r\n", at - 1);
-      const std::size_t start = previous == std::string_view::npos ? 0 : previous + 2;
-      if (start < from) continue;
-      const std::string_view front = text.substr(start, at - start);
-      if (front.find_first_of("[]") == std::string_view::npos) {
-        found = true;
-        break;
-      }
+    for (; next < lines.size() && !found; ++next) {
+      const std::size_t open = lines[next].find('[');
+      found = open != std::string_view::npos && lines[next].substr(open) == line &&
+              lines[next].substr(0, open).find(']') == std::string_view::npos;
     }
     FUZZ_CHECK(found);
-    from = at + line.size();
   }
 }
 

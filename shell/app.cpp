@@ -51,7 +51,7 @@ CKelvoPCApp::CKelvoPCApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 int CKelvoPCApp::InitInstance() {
-  CKelvoPCDlg console(ConsolePaths{std::filesystem::current_path(), ConfigFileBesideExecutable()});
+  CKelvoPCDlg console(ConsolePaths{std::filesystem::current_path(), LocateConfigFile()});
   console.OnInitDialog();
   ScheduleSnapshots(console);
   console.exec();

@@ -2,6 +2,10 @@
 // at start-up, in file order.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "console/config_file.h"
 #include "console/control_ids.h"
@@ -18,11 +22,42 @@ std::vector<std::pair<std::string, std::string>> Entries(std::string_view bytes)
   return out;
 }
 
-TEST(ConfigText, LinesNeedCrLfAndTheLastUnterminatedLineIsDropped) {
-  EXPECT_TRUE(Entries("[A]1\n[B]2\n").empty());
-  EXPECT_EQ(Entries("[A]1\r\n[B]2"), (decltype(Entries("")){{"A", "1"}}));
-  EXPECT_EQ(Entries("[A]1\r\n\r\n[B] 2 \r\n").size(), 2u);
-  EXPECT_EQ(Entries("[A]1\r\n[B]2\r\n")[1].second, "2");
+TEST(ConfigText, LinesEndAtLfWithOrWithoutCrAndTheLastUnterminatedLineIsDropped) {
+  using Pairs = decltype(Entries(""));
+  const Pairs both{{"A", "1"}, {"B", " 2 "}};
+  // The same keys from Windows, Linux and mixed line ends.
+  for (const char* text : {"[A]1\r\n\r\n[B] 2 \r\n", "[A]1\n\n[B] 2 \n", "[A]1\r\n[B] 2 \n"})
+    EXPECT_EQ(Entries(text), both) << text;
+  EXPECT_EQ(Entries("[A]1\r\n[B]2"), (Pairs{{"A", "1"}}));
+  EXPECT_EQ(Entries("[A]1\n[B]2\r"), (Pairs{{"A", "1"}}));
+  // A CR alone ends no line; only the one right before the LF is dropped.
+  EXPECT_EQ(Entries("[A]1\r[B]2\r\r\n"), (Pairs{{"A", "1\r[B]2\r"}}));
+}
+
+TEST(ConfigText, FileBesideTheExecutableWinsElseTheDesktopsPlace) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("verdelo-config-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "bin");
+  const std::filesystem::path beside = dir / "bin" / "config.txt", missing = dir / "none" / "config.txt";
+  std::ofstream(beside) << "[COMPORT]1\n";
+  struct Case {
+    std::filesystem::path besideExecutable;
+    const char* xdg;
+    const char* home;
+    std::filesystem::path expected;
+  };
+  const Case cases[] = {
+      {beside, "/xdg", "/home/u", beside},
+      {missing, "/xdg", "/home/u", "/xdg/verdelo/config.txt"},
+      {missing, nullptr, "/home/u", "/home/u/.config/verdelo/config.txt"},
+      {missing, "", "/home/u", "/home/u/.config/verdelo/config.txt"},
+      {missing, "relative/xdg", "/home/u", "/home/u/.config/verdelo/config.txt"},
+      {missing, nullptr, nullptr, missing},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LocateConfigFile(c.besideExecutable, c.xdg, c.home), c.expected)
+        << c.besideExecutable << " " << (c.xdg ? c.xdg : "(unset)");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ConfigText, KeyIsBetweenTheFirstBrackets) {
