@@ -1,7 +1,11 @@
 // Start-up of the console window and the console's configuration keys.
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <string_view>
 
 #include "console/config_file.h"
+#include "console/config_keys.h"
 #include "console/console.h"
 #include "console/control_ids.h"
 
@@ -32,35 +36,37 @@ void MowerConsole::ReadConfiguration() {
       handler();
     };
   };
-  const std::vector<ConfigKey> keys = {
-      {"SCHEDULER_TIMER", ConfigKind::Number, [this](int v) { settings_.pollPeriod = v; }},
-      {"ALARM_TIMER", ConfigKind::Number, [this](int v) { settings_.alarmPeriod = v; }},
-      {"PULS_CHARGE_TIMER", ConfigKind::Number, [this](int v) { settings_.pulsePeriod = v; }},
-      {"VMIN_PULS_CHARGE", ConfigKind::Number, [this](int v) { settings_.pulseVmin = v; }},
-      {"ALARM_IF_NO_RESPONSE", ConfigKind::Switch,
-       checkThen(IDC_ALARM_IF_NO_RESPONSE, [this] { OnAlarmIfNoResponse(); })},
-      {"DISABLE_SQUARE_CUTTING_TIMER", ConfigKind::Switch, check(IDC_DISABLE_SQUARE_TIMER)},
-      {"VALUES_UPDATE_DISABLE", ConfigKind::Switch, check(IDC_DISABLE_VALUES_UPDATE)},
-      {"MAN_TO_AUTO", ConfigKind::Switch, check(IDC_AUTO_AFTER_MAN)},
-      {"AUTO_TO_MAN", ConfigKind::Switch,
-       checkThen(IDC_MAN_AFTER_AUTO, [this] { OnOptionBox(IDC_MAN_AFTER_AUTO); })},
-      {"GO_BACK", ConfigKind::Switch, check(IDC_AUTO_IF_OUT)},
-      {"FILTER", ConfigKind::Switch, check(IDC_MEM_FILTER)},
-      {"TEST_READ", ConfigKind::Switch, check(IDC_MEM_TEST_READ)},
-      {"PULS_CHARGE", ConfigKind::Switch, checkThen(IDC_AUTO_TIMER, [this] { OnAutoTimer(); })},
-      {"PULS_CHARGE_VMIN", ConfigKind::Switch, check(IDC_AUTO_VMIN)},
-      {"PC_KEYBOARD", ConfigKind::Switch, check(IDC_KEYBOARD)},
-      {"REVERT_LEFT_RIGHT", ConfigKind::Switch, check(IDC_LEFT_RIGHT)},
-      {"MORO_EXPERT_MODE", ConfigKind::Presence,
+  const std::map<std::string_view, std::function<void(int)>> actions = {
+      {"SCHEDULER_TIMER", [this](int v) { settings_.pollPeriod = v; }},
+      {"ALARM_TIMER", [this](int v) { settings_.alarmPeriod = v; }},
+      {"PULS_CHARGE_TIMER", [this](int v) { settings_.pulsePeriod = v; }},
+      {"VMIN_PULS_CHARGE", [this](int v) { settings_.pulseVmin = v; }},
+      {"ALARM_IF_NO_RESPONSE", checkThen(IDC_ALARM_IF_NO_RESPONSE, [this] { OnAlarmIfNoResponse(); })},
+      {"DISABLE_SQUARE_CUTTING_TIMER", check(IDC_DISABLE_SQUARE_TIMER)},
+      {"VALUES_UPDATE_DISABLE", check(IDC_DISABLE_VALUES_UPDATE)},
+      {"MAN_TO_AUTO", check(IDC_AUTO_AFTER_MAN)},
+      {"AUTO_TO_MAN", checkThen(IDC_MAN_AFTER_AUTO, [this] { OnOptionBox(IDC_MAN_AFTER_AUTO); })},
+      {"GO_BACK", check(IDC_AUTO_IF_OUT)},
+      {"FILTER", check(IDC_MEM_FILTER)},
+      {"TEST_READ", check(IDC_MEM_TEST_READ)},
+      {"PULS_CHARGE", checkThen(IDC_AUTO_TIMER, [this] { OnAutoTimer(); })},
+      {"PULS_CHARGE_VMIN", check(IDC_AUTO_VMIN)},
+      {"PC_KEYBOARD", check(IDC_KEYBOARD)},
+      {"REVERT_LEFT_RIGHT", check(IDC_LEFT_RIGHT)},
+      {"MORO_EXPERT_MODE",
        [this, &controls](int) {
          for (int id : {IDC_MEM_READ, IDC_MEM_WRITE, IDC_MENU_DEV, IDC_STOP_TO_ZERO_DEV})
            controls.SetEnabled(id, true);
          settings_.mainExpertMode = true;
        }},
-      {"NO_SPLASH_DIALOG", ConfigKind::Presence, [&showSplash](int) { showSplash = false; }},
-      {"MIN_CURRENT", ConfigKind::Number, [this](int v) { settings_.minCurrent = v; }},
-      {"MIN_CURRENT_TIMER", ConfigKind::Number, [this](int v) { settings_.minCurrentTimer = v; }},
+      {"NO_SPLASH_DIALOG", [&showSplash](int) { showSplash = false; }},
+      {"MIN_CURRENT", [this](int v) { settings_.minCurrent = v; }},
+      {"MIN_CURRENT_TIMER", [this](int v) { settings_.minCurrentTimer = v; }},
   };
+  // The table follows the published list of keys, which says each key's kind.
+  std::vector<ConfigKey> keys;
+  for (const ConfigKeyInfo& key : ConsoleConfigKeys())
+    keys.push_back({std::string(key.name), key.kind, actions.at(key.name)});
   ApplyConfig(ReadConfigFile(host_.configFile), keys);
 
   if (showSplash) host_.window.ShowAboutModal();

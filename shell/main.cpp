@@ -1,6 +1,55 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "console/config_file.h"
+#include "res/version.h"
 #include "shell/app.h"
+#include "shell/command_line.h"
+#include "shell/config_check.h"
+
+namespace {
+
+int CheckConfig() {
+  const verdelo::ConfigReport report = verdelo::CheckConfigFile(verdelo::LocateConfigFile());
+  for (const std::string& line : report.lines) std::cout << line << '\n';
+  std::cout << report.warnings << (report.warnings == 1 ? " warning" : " warnings") << std::endl;
+  return report.warnings == 0 ? 0 : 1;
+}
+
+// A timer period brought into range changes what the console does, so it is
+// said at start, not only by --check-config.
+void WarnAboutCorrectedPeriods() {
+  const std::filesystem::path file = verdelo::LocateConfigFile();
+  for (const std::string& line : verdelo::CheckConfigFile(file).correctedPeriods)
+    std::cerr << "verdelo: " << file.string() << ": " << line << std::endl;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  using Action = verdelo::CommandLine::Action;
+  const verdelo::CommandLine command = verdelo::ParseCommandLine({argv + 1, argv + argc});
+  switch (command.action) {
+    case Action::Help:
+      std::cout << verdelo::HelpText();
+      return 0;
+    case Action::Version:
+      std::cout << "verdelo " << verdelo::kProgramVersion << std::endl;
+      return 0;
+    case Action::ListPorts:
+      std::cerr << "verdelo: --list-ports is not available yet" << std::endl;
+      return 1;
+    case Action::CheckConfig:
+      return CheckConfig();
+    case Action::Error:
+      std::cerr << "verdelo: " << command.error << "\nTry 'verdelo --help' for more information."
+                << std::endl;
+      return 2;
+    case Action::RunConsole:
+      break;
+  }
+  WarnAboutCorrectedPeriods();
   verdelo::IgnoreFileSizeSignal();
   verdelo::CKelvoPCApp app(argc, argv);
   return app.InitInstance();

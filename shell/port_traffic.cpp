@@ -1,6 +1,8 @@
 #include "shell/port_traffic.h"
 
 #include <cstring>
+#include <functional>
+#include <iterator>
 
 #include "console/text.h"
 #include "serial/com_types.h"
@@ -63,21 +65,39 @@ std::uint32_t BaudForIndex(int index) {
   return index >= 0 && index < 3 ? kSpeeds[index] : kSpeeds[0];
 }
 
+namespace {
+
+constexpr ConfigKeyInfo kPortKeys[] = {
+    {"COMPORT", ConfigKind::Number, "the port selected at start: 0 = COM1 ... 9 = COM10", "0", 0, 0,
+     kPortCount - 1},
+    {"COMSPEED", ConfigKind::Number, "the speed selected at start: 0 = 9600, 1 = 19200, 2 = 115200",
+     "0", 0, 0, 2},
+    {"COMPORT_AUTO_OPEN", ConfigKind::Switch, "opens the selected port at start", "off"},
+    {"COMPORT_EXPERT_MODE", ConfigKind::Presence, "the port window's Send and traffic lists",
+     "absent"},
+};
+
+}  // namespace
+
+std::span<const ConfigKeyInfo> PortConfigKeys() { return kPortKeys; }
+
 PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries) {
   PortWindowSettings settings;
   auto select = [](int& index, int count) {
     return [&index, count](int value) { index = value >= 0 && value < count ? value : -1; };
   };
-  std::vector<ConfigKey> keys = {
-      {"COMPORT", ConfigKind::Number, select(settings.portIndex, kPortCount)},
-      {"COMSPEED", ConfigKind::Number, select(settings.speedIndex, 3)},
-      {"COMPORT_AUTO_OPEN", ConfigKind::Switch,
-       [&settings](int value) {
-         if (value != 0) settings.autoOpen = true;
-       }},
-      {"COMPORT_EXPERT_MODE", ConfigKind::Presence,
-       [&settings](int) { settings.expertMode = true; }},
+  const std::function<void(int)> actions[] = {
+      select(settings.portIndex, kPortCount),
+      select(settings.speedIndex, 3),
+      [&settings](int value) {
+        if (value != 0) settings.autoOpen = true;
+      },
+      [&settings](int) { settings.expertMode = true; },
   };
+  static_assert(std::size(actions) == std::size(kPortKeys));
+  std::vector<ConfigKey> keys;
+  for (std::size_t i = 0; i < std::size(kPortKeys); ++i)
+    keys.push_back({std::string(kPortKeys[i].name), kPortKeys[i].kind, actions[i]});
   ApplyConfig(entries, keys);
   // [COMn]device: the Linux device behind port n.
   for (const ConfigEntry& entry : entries) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/config_file.h"
+#include "console/config_keys.h"
 #include "console/host.h"
 #include "serial/port_names.h"
 
@@ -51,6 +52,10 @@ struct PortWindowSettings {
   bool expertMode = false;
   PortDeviceMap devices;  // [COMn] keys
 };
+
+// The port window's keys of config.txt. [COMn] keys (n from 1 to
+// kPortCount) name the device of port n besides these.
+std::span<const ConfigKeyInfo> PortConfigKeys();
 
 // Applies the port window's keys of config.txt, in file order.
 PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries);

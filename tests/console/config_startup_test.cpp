@@ -121,11 +121,11 @@ TEST_F(StartUp, WithoutConfigDefaultsAndTheSplashBeforeThePortWindow) {
   EXPECT_TRUE(rig.FileExists("Moro-log.txt"));
 }
 
-TEST_F(StartUp, LfOnlyFileGivesDefaultsAndTheSplash) {
+TEST_F(StartUp, LfOnlyFileActsLikeCrLf) {
   rig.WriteFile("config.txt", "[SCHEDULER_TIMER]500\n[NO_SPLASH_DIALOG]\n");
   rig.Start();
-  EXPECT_EQ(rig.console.settings().pollPeriod, 1000);
-  EXPECT_EQ(rig.window.aboutShown, 1);
+  EXPECT_EQ(rig.console.settings().pollPeriod, 500);
+  EXPECT_EQ(rig.window.aboutShown, 0);
 }
 
 TEST_F(StartUp, TheFiveLineExample) {

@@ -1,0 +1,112 @@
+// The command line and the config check, without a window.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/command_line.h"
+#include "shell/config_check.h"
+
+namespace verdelo {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(CommandLine, OptionsQtOptionsAndMistakes) {
+  struct Case {
+    std::vector<std::string> arguments;
+    Action action;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, Action::RunConsole, ""},
+      {{"--help"}, Action::Help, ""},
+      {{"-h"}, Action::Help, ""},
+      {{"--version"}, Action::Version, ""},
+      {{"--list-ports"}, Action::ListPorts, ""},
+      {{"--check-config"}, Action::CheckConfig, ""},
+      {{"--version", "--help"}, Action::Help, ""},
+      {{"--list-ports", "--version"}, Action::ListPorts, ""},
+      // Qt's options, with their values, start the console.
+      {{"-platform", "offscreen"}, Action::RunConsole, ""},
+      {{"-platform=offscreen", "-reverse"}, Action::RunConsole, ""},
+      {{"-style", "--help"}, Action::RunConsole, ""},  // "--help" is the style's name here
+      {{"--frobnicate"}, Action::Error, "unknown option '--frobnicate'"},
+      {{"-x"}, Action::Error, "unknown option '-x'"},
+      {{"--help", "--nope"}, Action::Error, "unknown option '--nope'"},
+      {{"config.txt"}, Action::Error, "unexpected argument 'config.txt'"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine got = ParseCommandLine(c.arguments);
+    const std::string shown = c.arguments.empty() ? "(none)" : c.arguments.front();
+    EXPECT_EQ(got.action, c.action) << shown;
+    EXPECT_EQ(got.error, c.error) << shown;
+  }
+}
+
+TEST(CommandLine, HelpNamesEveryOption) {
+  const std::string help = HelpText();
+  for (const char* option : {"--help", "--version", "--list-ports", "--check-config", "config.txt"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+TEST(ConfigCheck, EachKeyAsTheProgramUnderstandsIt) {
+  struct Case {
+    const char* line;
+    const char* says;  // the end of its report line
+    bool warns;
+  };
+  const Case cases[] = {
+      {"[SCHEDULER_TIMER]500", " -> 500 ms", false},
+      {"[SCHEDULER_TIMER] 500ms", " -> 500 ms", false},
+      {"[SCHEDULER_TIMER]5", "a period of 5 ms is outside 10 to 2147483647 ms; 10 ms is used", true},
+      {"[SCHEDULER_TIMER]99999999999999",
+       "a period of more than 2147483647 ms is outside 10 to 2147483647 ms; 2147483647 ms is used", true},
+      {"[SCHEDULER_TIMER]fast", "not a number; SCHEDULER_TIMER keeps 1000", true},
+      {"[PULS_CHARGE_TIMER]600", " -> 600 s", false},
+      {"[PULS_CHARGE_TIMER]9999999", "a period of 9999999 s is outside 10 to 2147483647 ms; 2147483647 ms is used", true},
+      {"[MIN_CURRENT]-300", " -> -300", false},
+      {"[MIN_CURRENT]-99999999999", "beyond the 32-bit range; -2147483648 is used", true},
+      {"[COMPORT]9", " -> 9", false},
+      {"[COMPORT]10", "outside 0 to 9; the list is left without a selection", true},
+      {"[COMSPEED]7", "outside 0 to 2; the list is left without a selection", true},
+      {"[GO_BACK]1", " -> on", false},
+      {"[GO_BACK]0", " -> 0: switches nothing on", false},
+      {"[GO_BACK]yes", "not a number; counts as 0 and switches nothing on", true},
+      {"[NO_SPLASH_DIALOG]0", " -> present", false},
+      {"[COM3]/dev/ttyUSB0", " -> COM3 opens /dev/ttyUSB0", false},
+      {"[COM11]/dev/ttyUSB0", "only COM1 to COM10 exist", true},
+      {"[COM2]  ", "no device given; the slot is left as discovered", true},
+      {"[comport]2", "unknown key; ignored", true},
+  };
+  for (const Case& c : cases) {
+    const ConfigReport report = CheckConfigText(std::string(c.line) + "\n");
+    ASSERT_EQ(report.lines.size(), 1u) << c.line;
+    const std::string& line = report.lines[0];
+    EXPECT_EQ(line.rfind(c.line, 0), 0u) << line;
+    EXPECT_TRUE(line.size() >= std::string(c.says).size() &&
+                line.compare(line.size() - std::string(c.says).size(), std::string::npos, c.says) == 0)
+        << line;
+    EXPECT_EQ(report.warnings, c.warns ? 1 : 0) << line;
+  }
+}
+
+TEST(ConfigCheck, PeriodsCorrectedAtStartAndLinesNotRead) {
+  const ConfigReport periods =
+      CheckConfigText("[SCHEDULER_TIMER]99999999999999\r\n[ALARM_TIMER]0\r\n[MIN_CURRENT]5\r\n");
+  ASSERT_EQ(periods.correctedPeriods.size(), 2u);
+  EXPECT_EQ(periods.correctedPeriods[0].rfind("SCHEDULER_TIMER: ", 0), 0u);
+  EXPECT_EQ(periods.correctedPeriods[1].rfind("ALARM_TIMER: ", 0), 0u);
+
+  const ConfigReport noLineEnds = CheckConfigText("[SCHEDULER_TIMER]500");
+  EXPECT_EQ(noLineEnds.warnings, 1);
+  EXPECT_EQ(noLineEnds.lines.back(), "warning: the file has no line ends, so no line of it is read");
+  const ConfigReport unterminated = CheckConfigText("[GO_BACK]1\n[GO_BACK]2");
+  EXPECT_EQ(unterminated.warnings, 1);
+  EXPECT_EQ(unterminated.lines.back(), "warning: the last line has no line end and is not read");
+  EXPECT_EQ(CheckConfigText("[GO_BACK]1\r\n \r").warnings, 0);
+  EXPECT_EQ(CheckConfigText("").warnings, 0);
+}
+
+}  // namespace
+}  // namespace verdelo
