@@ -88,7 +88,9 @@ class MowerConsole {
 
   // The one way a request reaches the mower.
   void SendFrame(std::uint16_t command, std::uint16_t value);
-  // Appends one line to the data log.
+  // Appends one line to the data log. A log that could not be opened or
+  // written is tried again for every line; each change between working and
+  // failing (and each new reason) is told to the window once.
   void WriteLogLine(const std::string& text);
 
   const MowerValues& values() const { return values_; }
@@ -179,7 +181,11 @@ class MowerConsole {
   int pollStep_ = 0;
   int pollRotation_ = 0;
 
+  void OpenDataLog();
+  void NoteDataLogResult(bool written);
+
   TextFileWriter dataLog_;
+  int dataLogError_ = 0;  // errno of the failure last told; 0 while it works
   TextFileWriter memoryDump_;
   TextFileWriter memoryAnswers_;
   TextLineReader memoryScript_;

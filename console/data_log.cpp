@@ -1,12 +1,49 @@
 // The data log: one semicolon-separated line of the latest values per event,
 // appended to "Moro-log.txt".
+#include <cerrno>
+#include <cstring>
+
 #include "console/console.h"
 #include "console/data_log_line.h"
 
 namespace verdelo {
 
+namespace {
+
+std::string DescribeLogFailure(int error) {
+  switch (error) {
+    case EWOULDBLOCK:
+      return "held by another program (a second Verdelo in this folder?)";
+    case EISDIR:
+      return "it is a folder";
+    default:
+      return std::strerror(error);
+  }
+}
+
+}  // namespace
+
+void MowerConsole::OpenDataLog() {
+  dataLogError_ = 0;
+  NoteDataLogResult(dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append));
+}
+
 void MowerConsole::WriteLogLine(const std::string& text) {
-  dataLog_.WriteLine(FormatDataLogLine(host_.clock.Now(), values_, text));
+  const bool open =
+      dataLog_.IsOpen() || dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);
+  const bool written = open && dataLog_.WriteLine(FormatDataLogLine(host_.clock.Now(), values_, text));
+  NoteDataLogResult(written);
+  // Opened afresh for the next line, which then also meets a file put in
+  // its place meanwhile.
+  if (open && !written) dataLog_.Close();
+}
+
+void MowerConsole::NoteDataLogResult(bool worked) {
+  const int error = worked ? 0 : dataLog_.lastError();
+  if (error == dataLogError_) return;
+  dataLogError_ = error;
+  host_.window.ShowDataLogTrouble(
+      error == 0 ? std::string() : "cannot write " + std::string(kDataLogName) + ": " + DescribeLogFailure(error));
 }
 
 }  // namespace verdelo

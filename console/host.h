@@ -82,7 +82,7 @@ class ILink {
   virtual void SetRxByteHandler(RxByteHandler handler) = 0;
 };
 
-// The two start-up actions only a window can take.
+// What only a window can do: two start-up actions, and telling the user.
 class IWindowHost {
  public:
   virtual ~IWindowHost() = default;
@@ -90,6 +90,9 @@ class IWindowHost {
   virtual void ShowAboutModal() = 0;
   // Creates the port window and shows it; its own start-up may open the port.
   virtual void CreatePortWindow() = 0;
+  // The data log cannot be opened or written: `reason` says why. Empty: it
+  // is written again. Called once for each change, not for every line.
+  virtual void ShowDataLogTrouble(const std::string& reason) = 0;
 };
 
 }  // namespace verdelo

@@ -73,8 +73,9 @@ void MowerConsole::ReadConfiguration() {
 }
 
 void MowerConsole::OnInitDialog() {
-  // The log's result is not needed to run: without it, lines are skipped.
-  dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);
+  // The console runs without its log; the window is told, and every line
+  // tries the log again.
+  OpenDataLog();
   ResetState();
   ReadConfiguration();
 

@@ -12,12 +12,15 @@ namespace verdelo {
 
 namespace {
 
+// The descriptor, or -1 with errno saying why.
 int OpenLocked(const std::filesystem::path& path, int flags, int lockKind) {
   // Non-blocking, so a FIFO in place of a file cannot stall the window.
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) return -1;
   if (::flock(fd, lockKind | LOCK_NB) != 0) {
+    const int err = errno;
     ::close(fd);
+    errno = err;
     return -1;
   }
   return fd;
@@ -31,12 +34,17 @@ bool TextFileWriter::Open(const std::filesystem::path& path, Mode mode) {
   Close();
   // Truncate only after the lock is ours, so a held file is left intact.
   const int fd = OpenLocked(path, O_RDWR | O_CREAT | O_APPEND, LOCK_EX);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    lastError_ = errno;
+    return false;
+  }
   if (mode == Mode::Truncate && ::ftruncate(fd, 0) != 0) {
+    lastError_ = errno;
     ::close(fd);
     return false;
   }
   fd_ = fd;
+  lastError_ = 0;
   return true;
 }
 
@@ -46,7 +54,10 @@ void TextFileWriter::Close() {
 }
 
 bool TextFileWriter::WriteLine(std::string_view utf8Text) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    lastError_ = EBADF;
+    return false;
+  }
   std::string bytes = Utf8ToCp1252(utf8Text);
   bytes += "\r\n";
   const off_t end = ::lseek(fd_, 0, SEEK_END);
@@ -55,6 +66,7 @@ bool TextFileWriter::WriteLine(std::string_view utf8Text) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      lastError_ = n < 0 ? errno : ENOSPC;
       if (end >= 0 && done > 0) {
         // Take back the part that made it, so the file ends on a whole line.
         [[maybe_unused]] int ignored = ::ftruncate(fd_, end);
@@ -63,6 +75,7 @@ bool TextFileWriter::WriteLine(std::string_view utf8Text) {
     }
     done += static_cast<std::size_t>(n);
   }
+  lastError_ = 0;
   return true;
 }
 

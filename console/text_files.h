@@ -30,8 +30,13 @@ class TextFileWriter {
   // size limit) is rolled back so the file never holds half a line.
   bool WriteLine(std::string_view utf8Text);
 
+  // Why the last Open or WriteLine failed: an errno value (EWOULDBLOCK when
+  // another program holds the file).
+  int lastError() const { return lastError_; }
+
  private:
   int fd_ = -1;
+  int lastError_ = 0;
 };
 
 class TextLineReader {

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <iostream>
+
 #include "res/app_icon.h"
 #include "res/dialog_template.h"
 #include "shell/about_dlg.h"
@@ -88,6 +90,24 @@ void CKelvoPCDlg::Beep(std::uint32_t /*hz*/, std::uint32_t ms) { QThread::msleep
 void CKelvoPCDlg::ShowAboutModal() {
   CAboutDlg about(this);
   about.exec();
+}
+
+void CKelvoPCDlg::ShowDataLogTrouble(const std::string& reason) {
+  if (reason.empty()) {
+    dataLogState_ = QStringLiteral("data log written again");
+    std::cerr << "verdelo: the data log is written again" << std::endl;
+  } else {
+    dataLogState_ = QStringLiteral("data log: ") + QString::fromStdString(reason);
+    std::cerr << "verdelo: " << reason << std::endl;
+  }
+  UpdateTitle();
+}
+
+void CKelvoPCDlg::UpdateTitle() {
+  QString title = QString::fromUtf8(ConsoleWindowTemplate().caption);
+  for (const QString& part : {linkState_, dataLogState_})
+    if (!part.isEmpty()) title += QStringLiteral(" \u2014 ") + part;
+  setWindowTitle(title);
 }
 
 void CKelvoPCDlg::CreatePortWindow() {

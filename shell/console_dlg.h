@@ -44,6 +44,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   // IWindowHost.
   void ShowAboutModal() override;
   void CreatePortWindow() override;
+  void ShowDataLogTrouble(const std::string& reason) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +53,8 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
  private:
   void BuildWindow();
   void ConnectNotifications();
+  // The caption, then the link's state, then any trouble with the data log.
+  void UpdateTitle();
 
   ControlTable controls_;
   std::map<int, QTimer*> timers_;
@@ -59,6 +62,8 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   ShellEventLauncher launcher_;
   CPortControlDlg portDialog_;
   MowerConsole console_;
+  QString linkState_;
+  QString dataLogState_;
 };
 
 }  // namespace verdelo

@@ -123,7 +123,9 @@ class FakeWindowHost : public IWindowHost {
  public:
   void ShowAboutModal() override;
   void CreatePortWindow() override;
+  void ShowDataLogTrouble(const std::string& reason) override { logTrouble.push_back(reason); }
   int aboutShown = 0;
+  std::vector<std::string> logTrouble;  // every report, "" when the log works again
   int portWindowsCreated = 0;
   std::vector<std::string> order;  // "about", "port" in call order
   std::function<void()> onAbout;

@@ -139,7 +139,9 @@ class PortWindowHost : public IWindowHost {
   explicit PortWindowHost(CPortControlDlg& port) : port_(port) {}
   void ShowAboutModal() override { ++aboutShown; }
   void CreatePortWindow() override { port_.Create(nullptr); }
+  void ShowDataLogTrouble(const std::string& reason) override { logTrouble.push_back(reason); }
   int aboutShown = 0;
+  std::vector<std::string> logTrouble;
 
  private:
   CPortControlDlg& port_;
@@ -244,6 +246,7 @@ TEST(Soak, ADayWithTheVirtualMowerKeepsMemoryFlatTheTrafficListsBoundedAndTheRot
         << l.day << "/" << l.month << "/" << l.year << " " << l.hour;
   EXPECT_GT(log->size(), static_cast<std::size_t>(periodic)) << "the mower's day changed no status";
   EXPECT_GT(launcher.launched, 0);
+  EXPECT_TRUE(window.logTrouble.empty());
 }
 
 }  // namespace

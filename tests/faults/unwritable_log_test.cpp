@@ -8,13 +8,19 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
+#include "console/text_files.h"
 #include "tests/console/console_rig.h"
 #include "tests/e2e/records.h"
 #include "tests/faults/fault_support.h"
@@ -158,6 +164,72 @@ TEST_F(UnwritableLog, OnAFullDeviceTheConsoleRunsOn) {
   AnsweredCycle();
   ExpectEveryOtherFunctionRuns();
   EXPECT_TRUE(std::filesystem::is_symlink(LogPath()));
+}
+
+// Each way the log can fail is told to the window once, with its reason,
+// however many lines fail after it; every later line tries the log again,
+// and the first that is written again is told too.
+TEST(DataLogTrouble, EachFailureIsToldOnceWithItsReasonAndWhenTheLogWorksAgain) {
+  using std::filesystem::path;
+  struct Case {
+    const char* what;
+    std::function<void(const path& log)> spoil;  // makes the log unwritable
+    std::function<void(const path& log)> mend;   // makes it writable again
+    std::string reason;
+  };
+  std::optional<TextFileWriter> holder;
+  const bool root = ::geteuid() == 0;
+  const Case cases[] = {
+      {"a folder of that name", [](const path& log) { std::filesystem::create_directory(log); },
+       [](const path& log) { std::filesystem::remove(log); },
+       "cannot write Moro-log.txt: it is a folder"},
+      {"a full device", [](const path& log) { std::filesystem::create_symlink("/dev/full", log); },
+       [](const path& log) { std::filesystem::remove(log); },
+       "cannot write Moro-log.txt: No space left on device"},
+      {"held by a second console",
+       [&](const path& log) {
+         holder.emplace();
+         ASSERT_TRUE(holder->Open(log, TextFileWriter::Mode::Append));
+       },
+       [&](const path&) { holder.reset(); },
+       "cannot write Moro-log.txt: held by another program (a second Verdelo in this folder?)"},
+      // Root may write any file, so the console plays a user without rights.
+      {"a read-only file",
+       [&](const path& log) {
+         std::filesystem::permissions(log.parent_path(), std::filesystem::perms::all);
+         std::ofstream(log).flush();
+         std::filesystem::permissions(log, std::filesystem::perms::owner_read);
+         if (root) {
+           ASSERT_EQ(::seteuid(65534), 0);
+         }
+       },
+       [&](const path& log) {
+         if (root) {
+           ASSERT_EQ(::seteuid(0), 0);
+         }
+         std::filesystem::permissions(log, std::filesystem::perms::all);
+       },
+       "cannot write Moro-log.txt: Permission denied"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConsoleRig rig;
+    rig.WriteConfig({"[NO_SPLASH_DIALOG]"});
+    const path log = rig.dir / MowerConsole::kDataLogName;
+    c.spoil(log);
+    rig.Start();
+    for (int i = 0; i < 3; ++i) rig.console.WriteLogLine("lost");
+    c.mend(log);
+    EXPECT_EQ(rig.window.logTrouble, std::vector<std::string>{c.reason});
+    rig.console.WriteLogLine("again");
+    rig.console.WriteLogLine("and again");
+    EXPECT_EQ(rig.window.logTrouble, (std::vector<std::string>{c.reason, ""}));
+    std::string error;
+    const auto lines = ParseDataLog(log, error);
+    ASSERT_TRUE(lines) << error;
+    ASSERT_EQ(lines->size(), 2u);
+    EXPECT_EQ(lines->back().text, "and again");
+  }
 }
 
 }  // namespace
