@@ -7,6 +7,7 @@
 #include "shell/app.h"
 #include "shell/command_line.h"
 #include "shell/config_check.h"
+#include "shell/port_listing.h"
 
 namespace {
 
@@ -37,9 +38,13 @@ int main(int argc, char** argv) {
     case Action::Version:
       std::cout << "verdelo " << verdelo::kProgramVersion << std::endl;
       return 0;
-    case Action::ListPorts:
-      std::cerr << "verdelo: --list-ports is not available yet" << std::endl;
-      return 1;
+    case Action::ListPorts: {
+      const std::filesystem::path config = verdelo::LocateConfigFile();
+      std::error_code error;
+      std::cout << verdelo::FormatPortListing(verdelo::CurrentPortSlots(config), config,
+                                              std::filesystem::is_regular_file(config, error));
+      return 0;
+    }
     case Action::CheckConfig:
       return CheckConfig();
     case Action::Error:

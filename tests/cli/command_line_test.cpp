@@ -6,6 +6,7 @@
 
 #include "shell/command_line.h"
 #include "shell/config_check.h"
+#include "shell/port_listing.h"
 
 namespace verdelo {
 namespace {
@@ -106,6 +107,24 @@ TEST(ConfigCheck, PeriodsCorrectedAtStartAndLinesNotRead) {
   EXPECT_EQ(unterminated.lines.back(), "warning: the last line has no line end and is not read");
   EXPECT_EQ(CheckConfigText("[GO_BACK]1\r\n \r").warnings, 0);
   EXPECT_EQ(CheckConfigText("").warnings, 0);
+}
+
+TEST(PortListing, OneLinePerSlotThenTheConfigFile) {
+  const std::vector<PortSlot> slots = {
+      {1, "/dev/serial/by-id/usb-FTDI_FT232R-if00", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R-if00",
+       "FTDI FT232R USB UART A50285BI", SlotSource::Discovery},
+      {2, "/dev/ttyACM0", "/dev/ttyACM0", "", "", SlotSource::Key},
+      {3, "tcp://garden:2000", "", "", "", SlotSource::Key},
+      {10, "", "", "", "", SlotSource::None},
+  };
+  EXPECT_EQ(FormatPortListing(slots, "/home/u/.config/verdelo/config.txt", true),
+            "COM1  /dev/serial/by-id/usb-FTDI_FT232R-if00  node /dev/ttyUSB0  FTDI FT232R USB UART A50285BI"
+            "  [discovered]\n"
+            "COM2  /dev/ttyACM0  -  [key]\n"
+            "COM3  tcp://garden:2000  -  [key]\n"
+            "COM10 -  no device  [empty]\n"
+            "config file: /home/u/.config/verdelo/config.txt\n");
+  EXPECT_EQ(FormatPortListing({}, "/x/config.txt", false), "config file: none (would be /x/config.txt)\n");
 }
 
 }  // namespace
