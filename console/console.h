@@ -85,6 +85,10 @@ class MowerConsole {
   bool OnKeyDown(unsigned virtualKey);
   // The receive hook: one received byte.
   void OnRxByte(std::uint32_t byte);
+  // The link closed because its device or connection was lost, and opened
+  // again by itself once the device came back: event lines in the data log.
+  void OnLinkLost(const std::string& reason);
+  void OnLinkReopened();
 
   // The one way a request reaches the mower.
   void SendFrame(std::uint16_t command, std::uint16_t value);

@@ -46,4 +46,8 @@ void MowerConsole::NoteDataLogResult(bool worked) {
       error == 0 ? std::string() : "cannot write " + std::string(kDataLogName) + ": " + DescribeLogFailure(error));
 }
 
+void MowerConsole::OnLinkLost(const std::string& reason) { WriteLogLine("=> Link lost: " + reason); }
+
+void MowerConsole::OnLinkReopened() { WriteLogLine("=> Link reopened"); }
+
 }  // namespace verdelo

@@ -57,6 +57,14 @@ TEST_F(DataLog, AppendsCrLfLinesAfterEarlierRuns) {
             "    0;hello\r\n");
 }
 
+TEST_F(DataLog, LinkLostAndReopenedAreEventLinesInOrder) {
+  Start();
+  rig.console.OnLinkLost("/dev/ttyUSB0 is gone");
+  rig.console.OnLinkReopened();
+  EXPECT_EQ(rig.LogTexts(),
+            (std::vector<std::string>{"=> Link lost: /dev/ttyUSB0 is gone", "=> Link reopened"}));
+}
+
 TEST_F(DataLog, TextIsWrittenAsWindows1252) {
   Start();
   rig.console.WriteLogLine("\xC2\xB0""C \xE2\x82\xAC \xE4\xB8\xAD");  // °C € and a CJK sign
