@@ -45,6 +45,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       asked = Action::ListPorts;
     } else if (argument == "--check-config") {
       asked = Action::CheckConfig;
+    } else if (argument == "--desktop") {
+      result.desktopFolder = true;
+      continue;
     } else if (const int length = QtOptionLength(argument); length > 0) {
       i += static_cast<std::size_t>(length - 1);
       continue;
@@ -77,8 +80,10 @@ Options:
                     explain config.txt as the program reads it: each key as
                     understood, values it corrects, unknown keys; exit 1 when
                     there is something to warn about
-Without an option the console window starts. Qt's own options (such as
--platform offscreen) are passed on to Qt.
+      --desktop     work in the folder Verdelo of your home folder (made when
+                    missing), as when started from the desktop's menu
+Without an option the console window starts in the current folder. Qt's own
+options (such as -platform offscreen) are passed on to Qt.
 
 Files:
   config.txt        beside the executable when there is one, otherwise
@@ -89,6 +94,10 @@ Files:
 Exit status: 0 on success, 1 when --check-config warns, 2 for a wrong
 command line.
 )";
+}
+
+std::string DesktopWorkFolder(const char* home) {
+  return std::string(home != nullptr && home[0] != '\0' ? home : "/tmp") + "/Verdelo";
 }
 
 }  // namespace verdelo

@@ -10,6 +10,9 @@ namespace verdelo {
 struct CommandLine {
   enum class Action { RunConsole, Help, Version, ListPorts, CheckConfig, Error };
   Action action = Action::RunConsole;
+  // --desktop: the console works in ~/Verdelo (made when missing), as when
+  // started from the desktop's menu.
+  bool desktopFolder = false;
   std::string error;  // with Action::Error: the one-line message
 };
 
@@ -19,5 +22,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // What --help prints.
 std::string HelpText();
+
+// The folder --desktop works in: Verdelo in the user's home folder.
+std::string DesktopWorkFolder(const char* home);
 
 }  // namespace verdelo

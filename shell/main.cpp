@@ -1,3 +1,5 @@
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -53,6 +55,15 @@ int main(int argc, char** argv) {
       return 2;
     case Action::RunConsole:
       break;
+  }
+  if (command.desktopFolder) {
+    // Started from the menu: the data log, the memory files and the hook
+    // files get a folder the user can find.
+    const std::filesystem::path folder = verdelo::DesktopWorkFolder(std::getenv("HOME"));
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::filesystem::current_path(folder, error);
+    if (error) std::cerr << "verdelo: cannot work in " << folder.string() << ": " << error.message() << std::endl;
   }
   WarnAboutCorrectedPeriods();
   verdelo::IgnoreFileSizeSignal();

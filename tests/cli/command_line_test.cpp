@@ -36,6 +36,7 @@ TEST(CommandLine, OptionsQtOptionsAndMistakes) {
       {{"-x"}, Action::Error, "unknown option '-x'"},
       {{"--help", "--nope"}, Action::Error, "unknown option '--nope'"},
       {{"config.txt"}, Action::Error, "unexpected argument 'config.txt'"},
+      {{"--desktop"}, Action::RunConsole, ""},
   };
   for (const Case& c : cases) {
     const CommandLine got = ParseCommandLine(c.arguments);
@@ -45,9 +46,15 @@ TEST(CommandLine, OptionsQtOptionsAndMistakes) {
   }
 }
 
+TEST(CommandLine, DesktopWorksInTheHomeFolder) {
+  EXPECT_TRUE(ParseCommandLine({"--desktop", "-platform", "xcb"}).desktopFolder);
+  EXPECT_FALSE(ParseCommandLine({}).desktopFolder);
+  EXPECT_EQ(DesktopWorkFolder("/home/ana"), "/home/ana/Verdelo");
+}
+
 TEST(CommandLine, HelpNamesEveryOption) {
   const std::string help = HelpText();
-  for (const char* option : {"--help", "--version", "--list-ports", "--check-config", "config.txt"})
+  for (const char* option : {"--help", "--version", "--list-ports", "--check-config", "--desktop", "config.txt"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
