@@ -1,6 +1,10 @@
 #include "serial/port_names.h"
 
 #include <cctype>
+#include <vector>
+
+#include "serial/port_slots.h"
+#include "serial/udev_ports.h"
 
 namespace verdelo {
 
@@ -18,13 +22,15 @@ int PortNumberOf(std::string_view name) {
 }
 
 std::string ResolvePortDevice(std::string_view name, const PortDeviceMap& configured) {
-  if (!name.empty() && name.front() == '/') return std::string(name);
   if (const int port = PortNumberOf(name); port > 0) {
-    if (auto it = configured.find(port); it != configured.end() && !it->second.empty())
-      return it->second.front() == '/' ? it->second : "/dev/" + it->second;
-    return "/dev/ttyS" + std::to_string(port - 1);
+    // Ports are only looked for when the slot has no key of its own.
+    const auto key = configured.find(port);
+    const bool keyed = key != configured.end() && !key->second.empty();
+    const std::vector<PortSlot> slots =
+        AssignSlots(configured, keyed ? std::vector<SerialPortInfo>{} : DiscoverSerialPorts(), port);
+    return slots.back().path;
   }
-  return "/dev/" + std::string(name);
+  return PathOfKeyValue(std::string(name));
 }
 
 }  // namespace verdelo

@@ -18,9 +18,11 @@ using PortDeviceMap = std::map<int, std::string>;
 int PortNumberOf(std::string_view name);
 
 // The device to open for a port name:
-//  - a name starting with '/' is a path and is used exactly as given;
-//  - "COMn" is the device configured for port n (a bare name there is taken
-//    from /dev), else /dev/ttyS(n-1);
+//  - a path (starting with '/') or a network address ("tcp://host:port")
+//    is used exactly as given;
+//  - "COMn" is the device of port slot n: its [COMn] key in `configured`
+//    (a bare name there is taken from /dev), else the n-th serial port
+//    found on this machine; empty when the slot has neither;
 //  - any other name is a device in /dev ("ttyUSB0" -> "/dev/ttyUSB0").
 std::string ResolvePortDevice(std::string_view name, const PortDeviceMap& configured = {});
 

@@ -78,16 +78,18 @@ TEST(PortNames, ComNamesAndTheirNumbers) {
   EXPECT_EQ(PortNumberOf("/dev/ttyS0"), 0);
 }
 
-TEST(PortNames, ResolvedThroughConfigurationElseToTtyS) {
-  const PortDeviceMap configured = {{1, "/dev/ttyUSB0"}, {2, "ttyACM0"}, {3, ""}};
+TEST(PortNames, ResolvedThroughConfigurationPathsAsGiven) {
+  const PortDeviceMap configured = {{1, "/dev/ttyUSB0"}, {2, "ttyACM0"}, {3, "tcp://garden:2000"}};
   EXPECT_EQ(ResolvePortDevice("COM1 ", configured), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortDevice("COM2 ", configured), "/dev/ttyACM0");
-  EXPECT_EQ(ResolvePortDevice("COM3 ", configured), "/dev/ttyS2");  // empty value: default
-  EXPECT_EQ(ResolvePortDevice("COM4 ", configured), "/dev/ttyS3");
-  EXPECT_EQ(ResolvePortDevice("COM10", configured), "/dev/ttyS9");
-  EXPECT_EQ(ResolvePortDevice("COM1 "), "/dev/ttyS0");
+  EXPECT_EQ(ResolvePortDevice("COM3 ", configured), "tcp://garden:2000");
   EXPECT_EQ(ResolvePortDevice("/dev/pts/7", configured), "/dev/pts/7");
+  EXPECT_EQ(ResolvePortDevice("rfc2217://[::1]:7000"), "rfc2217://[::1]:7000");
   EXPECT_EQ(ResolvePortDevice("ttyUSB1"), "/dev/ttyUSB1");
+  // A slot without a key is never the old /dev/ttyS(n-1) placeholder: it is
+  // a port found on this machine, or nothing.
+  const std::string tenth = ResolvePortDevice("COM10");
+  EXPECT_TRUE(tenth.empty() || tenth.rfind("/dev/", 0) == 0) << tenth;
 }
 
 }  // namespace
