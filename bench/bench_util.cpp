@@ -66,6 +66,19 @@ double Args::Number(const std::string& name, double fallback) const {
   return it == values_.end() ? fallback : std::atof(it->second.c_str());
 }
 
+int RunMode(int argc, char** argv, const char* program, std::initializer_list<Mode> modes) {
+  const std::string word = argc > 1 ? argv[1] : "";
+  for (const Mode& mode : modes)
+    if (word == mode.name) return mode.run(Args(argc, argv, 2));
+  std::string names;
+  for (const Mode& mode : modes) {
+    if (!names.empty()) names += '|';
+    names += mode.name;
+  }
+  std::cerr << "usage: " << program << ' ' << names << " [--options]\n";
+  return 2;
+}
+
 void PrintRow(const std::string& figure, const std::string& value, const std::string& baseline,
               const std::string& ratio, const std::string& goal, const std::string& met) {
   std::cout << "ROW|" << figure << '|' << value << '|' << baseline << '|' << ratio << '|' << goal << '|'

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <memory>
@@ -33,6 +35,16 @@ class Args {
  private:
   std::map<std::string, std::string> values_;
 };
+
+// One mode of a measuring program: the word that picks it and what runs it.
+struct Mode {
+  const char* name;
+  std::function<int(const Args&)> run;
+};
+// The measuring programs' main: runs the mode argv[1] names with the options
+// after it and returns what it returns; without a known mode, prints
+// "usage: PROGRAM MODE|... [--options]" and returns 2.
+int RunMode(int argc, char** argv, const char* program, std::initializer_list<Mode> modes);
 
 // One row of the table: every figure with its baseline and the ratio of the
 // two. `met` is "yes", "NO" or "-" for figures without a goal.

@@ -282,13 +282,10 @@ int Latency(const Args& args) {
 }  // namespace verdelo::bench
 
 int main(int argc, char** argv) {
+  using namespace verdelo::bench;
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  const std::string mode = argc > 1 ? argv[1] : "";
-  const verdelo::bench::Args args(argc, argv, 2);
-  QApplication app(argc, argv);
+  int qtArgc = 1;  // the options are the harness's; Qt sees none of them
+  QApplication app(qtArgc, argv);
   app.setQuitOnLastWindowClosed(false);
-  if (mode == "flood") return verdelo::bench::Flood(args);
-  if (mode == "latency") return verdelo::bench::Latency(args);
-  std::cerr << "usage: console_harness flood|latency [--options]\n";
-  return 2;
+  return RunMode(argc, argv, "console_harness", {{"flood", Flood}, {"latency", Latency}});
 }

@@ -195,10 +195,6 @@ int Latency(const Args& args) {
 }  // namespace verdelo::bench
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  const verdelo::bench::Args args(argc, argv, 2);
-  if (mode == "flood") return verdelo::bench::Flood(args);
-  if (mode == "latency") return verdelo::bench::Latency(args);
-  std::cerr << "usage: line_baseline flood|latency [--options]\n";
-  return 2;
+  using namespace verdelo::bench;
+  return RunMode(argc, argv, "line_baseline", {{"flood", Flood}, {"latency", Latency}});
 }

@@ -211,10 +211,6 @@ int Idle(const Args& args) {
 }  // namespace verdelo::bench
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  const verdelo::bench::Args args(argc, argv, 2);
-  if (mode == "startup") return verdelo::bench::Startup(args);
-  if (mode == "idle") return verdelo::bench::Idle(args);
-  std::cerr << "usage: process_probe startup|idle [--options]\n";
-  return 2;
+  using namespace verdelo::bench;
+  return RunMode(argc, argv, "process_probe", {{"startup", Startup}, {"idle", Idle}});
 }
