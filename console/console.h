@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "console/host.h"
 #include "console/mower_frame.h"
 #include "console/mower_values.h"
 #include "console/text_files.h"
+#include "console/value_observer.h"
 
 namespace verdelo {
 
@@ -85,6 +87,10 @@ class MowerConsole {
   bool OnKeyDown(unsigned virtualKey);
   // The receive hook: one received byte.
   void OnRxByte(std::uint32_t byte);
+  // Followers of the decoded values; each sees every value the decoder
+  // takes from an answer. Nobody following costs nothing.
+  void AddValueObserver(IValueObserver* observer) { observers_.push_back(observer); }
+  void RemoveValueObserver(IValueObserver* observer);
   // The link closed because its device or connection was lost, and opened
   // again by itself once the device came back: event lines in the data log.
   void OnLinkLost(const std::string& reason);
@@ -185,9 +191,12 @@ class MowerConsole {
   int pollStep_ = 0;
   int pollRotation_ = 0;
 
+  void ReportDecoded(std::uint16_t reg);
+
   void OpenDataLog();
   void NoteDataLogResult(bool written);
 
+  std::vector<IValueObserver*> observers_;
   TextFileWriter dataLog_;
   int dataLogError_ = 0;  // errno of the failure last told; 0 while it works
   TextFileWriter memoryDump_;

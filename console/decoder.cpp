@@ -144,8 +144,52 @@ void MowerConsole::DecodeAnswer() {
       ShowNumber(IDC_TIMER_OVERRIDE, "Timer Override Status :%1d", asSigned);
       break;
     default:
-      break;  // codes the console does not show
+      return;  // codes the console does not show
   }
+  if (!observers_.empty()) ReportDecoded(RegisterOf(command));
+}
+
+void MowerConsole::ReportDecoded(std::uint16_t reg) {
+  struct Decoded {
+    ValueId id;
+    int value;
+  };
+  const MowerValues& v = values_;
+  Decoded d;
+  switch (reg) {
+    case REG_VALUE127: d = {ValueId::Value127, v.value127}; break;
+    case REG_MAX_CAPACITY: d = {ValueId::MaxCapacity, v.maxCapacity}; break;
+    case REG_ROBOT_MODE: d = {ValueId::RobotMode, v.robotMode}; break;
+    case REG_STOP_STATUS: d = {ValueId::StopStatus, v.stopStatus}; break;
+    case REG_CUTTING_EFFORT: d = {ValueId::CuttingEffort, v.cuttingEffort}; break;
+    case REG_SQUARE_CUTTING: d = {ValueId::SquareCutting, v.squareCuttingStatus}; break;
+    case REG_MAX_CHARGE_TIME: d = {ValueId::MaxChargeTime, v.maxChargeTime}; break;
+    case REG_NEAR_SIGNAL: d = {ValueId::NearSignal, v.nearSignal}; break;
+    case REG_QUALITY: d = {ValueId::Quality, v.quality}; break;
+    case REG_FAR_SIGNAL: d = {ValueId::FarSignal, v.farSignal}; break;
+    case REG_BOUNDARY_FRONT: d = {ValueId::BoundaryFront, v.boundaryFront}; break;
+    case REG_BOUNDARY_REAR: d = {ValueId::BoundaryRear, v.boundaryRear}; break;
+    case REG_CURRENT: d = {ValueId::Current, v.current}; break;
+    case REG_STATUS: d = {ValueId::Status, v.status}; break;
+    case REG_GUIDE_G1: d = {ValueId::GuideG1, v.guideG1}; break;
+    case REG_TEMPERATURE: d = {ValueId::Temperature, v.temperature}; break;
+    case REG_POWER: d = {ValueId::Power, v.powerPresent}; break;
+    case REG_RAIN_LEVEL: d = {ValueId::RainLevel, v.rainLevel}; break;
+    case REG_CHARGE: d = {ValueId::Charge, v.charge}; break;
+    case REG_VOLTAGE: d = {ValueId::Voltage, v.voltage}; break;
+    case REG_VALUE12030: d = {ValueId::Value12030, v.value12030}; break;
+    case REG_CLOCK_SECONDS: d = {ValueId::ClockSeconds, v.clockSeconds}; break;
+    case REG_CLOCK_MINUTES: d = {ValueId::ClockMinutes, v.clockMinutes}; break;
+    case REG_CLOCK_HOURS: d = {ValueId::ClockHours, v.clockHours}; break;
+    case REG_TIMER_OVERRIDE: d = {ValueId::TimerOverride, v.timerOverride}; break;
+    default: return;
+  }
+  const LocalTime arrival = host_.clock.Now();
+  for (IValueObserver* observer : observers_) observer->OnValue(d.id, d.value, arrival);
+}
+
+void MowerConsole::RemoveValueObserver(IValueObserver* observer) {
+  std::erase(observers_, observer);
 }
 
 void MowerConsole::HandleRobotMode(std::uint8_t mode) {

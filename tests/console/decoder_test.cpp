@@ -4,6 +4,7 @@
 
 #include "console/control_ids.h"
 #include "console/text.h"
+#include "console/value_observer.h"
 #include "tests/console/console_rig.h"
 
 namespace verdelo::test {
@@ -29,6 +30,67 @@ TEST_F(Decoder, ValueIsLittleEndianAndSignedOrUnsignedByCode) {
   rig.link.Receive({0x0F, 0x2E, 0xF4, 0x18, 0xFC});
   EXPECT_EQ(rig.console.values().voltage, 64536);
   EXPECT_EQ(Label(IDC_VOLTAGE), "Voltage(mV) :64536");
+}
+
+// Records what the decoder reports to its followers.
+class ValueRecorder : public IValueObserver {
+ public:
+  struct Seen {
+    ValueId id;
+    int value;
+    int second;
+    bool operator==(const Seen&) const = default;
+  };
+  void OnValue(ValueId id, int value, const LocalTime& arrival) override {
+    seen.push_back({id, value, arrival.second});
+  }
+  std::vector<Seen> seen;
+};
+
+TEST_F(Decoder, FollowersSeeEachDecodedValueAsTheConsoleKeepsIt) {
+  ValueRecorder recorder;
+  rig.console.AddValueObserver(&recorder);
+  struct Case {
+    std::uint16_t code;
+    std::uint16_t raw;
+    ValueId id;
+    int value;
+  };
+  const Case cases[] = {
+      {REG_VOLTAGE, 24321, ValueId::Voltage, 24321},
+      {REG_CURRENT, 0xFC18, ValueId::Current, -1000},
+      {REG_BOUNDARY_FRONT, static_cast<std::uint16_t>(-1234), ValueId::BoundaryFront, -12},
+      {REG_QUALITY, 400, ValueId::Quality, 80},
+      {REG_RAIN_LEVEL, 0x1234, ValueId::RainLevel, 0x34},
+      {REG_POWER, 6, ValueId::Power, 1},
+      {REG_POWER, 7, ValueId::Power, 0},
+      {REG_ROBOT_MODE, 0x0104, ValueId::RobotMode, 4},
+      {REG_STATUS, 1014, ValueId::Status, 1014},
+      {REG_STATUS, 1014, ValueId::Status, 1014},  // a repeat is still an answer
+      {0x8000 | REG_MAX_CHARGE_TIME, 300, ValueId::MaxChargeTime, 300},  // a write's echo
+      {REG_CLOCK_HOURS, 10, ValueId::ClockHours, 10},
+  };
+  for (const Case& c : cases) {
+    recorder.seen.clear();
+    rig.Answer(c.code, c.raw);
+    EXPECT_EQ(recorder.seen, (std::vector<ValueRecorder::Seen>{{c.id, c.value, 3}}))
+        << ValueName(c.id);
+  }
+  // Codes the console does not decode report nothing.
+  recorder.seen.clear();
+  rig.Answer(0x1234, 5);
+  EXPECT_TRUE(recorder.seen.empty());
+
+  // Nor do answers the memory tool takes.
+  rig.controls.SetText(IDC_MEM_BEGIN, "100");
+  rig.controls.SetText(IDC_MEM_END, "101");
+  rig.Click(IDC_MEM_READ);
+  rig.Answer(REG_VOLTAGE, 1);
+  EXPECT_TRUE(recorder.seen.empty());
+
+  rig.console.RemoveValueObserver(&recorder);
+  rig.Answer(REG_CURRENT, 5);
+  EXPECT_TRUE(recorder.seen.empty());
 }
 
 TEST_F(Decoder, WriteEchoDecodesLikeARead) {
