@@ -75,6 +75,8 @@ constexpr ConfigKeyInfo kPortKeys[] = {
     {"COMPORT_AUTO_OPEN", ConfigKind::Switch, "opens the selected port at start", "off"},
     {"COMPORT_EXPERT_MODE", ConfigKind::Presence, "the port window's Send and traffic lists",
      "absent"},
+    {"COMPORT_AUTO_REOPEN", ConfigKind::Number,
+     "0: a lost device is not reopened when it comes back; any other number: it is", "1"},
 };
 
 }  // namespace
@@ -93,6 +95,7 @@ PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entrie
         if (value != 0) settings.autoOpen = true;
       },
       [&settings](int) { settings.expertMode = true; },
+      [&settings](int value) { settings.autoReopen = value != 0; },
   };
   static_assert(std::size(actions) == std::size(kPortKeys));
   std::vector<ConfigKey> keys;
@@ -109,7 +112,22 @@ PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entrie
   return settings;
 }
 
+std::string PortEntryText(const PortSlot& slot) {
+  std::string text = "COM" + std::to_string(slot.number);
+  if (slot.source == SlotSource::None) return text;
+  if (slot.description.empty() || slot.node.empty()) return text + "  " + slot.path;
+  const std::size_t slash = slot.node.find_last_of('/');
+  return text + "  " + slot.description + " (" + slot.node.substr(slash + 1) + ")";
+}
+
+bool IsTypedDevice(std::string_view text) {
+  return text.starts_with('/') || text.starts_with("tcp://") || text.starts_with("rfc2217://");
+}
+
 std::string DescribeOpenFailure(std::int32_t code, const std::string& device) {
+  if (device.empty())
+    return "There is no device for this port: plug one in, or name one with a [COMn] line in "
+           "config.txt.";
   switch (code) {
     case ENOENT:
     case ENODEV:

@@ -13,6 +13,7 @@
 #include "console/config_keys.h"
 #include "console/host.h"
 #include "serial/port_names.h"
+#include "serial/port_slots.h"
 
 namespace verdelo {
 
@@ -50,8 +51,18 @@ struct PortWindowSettings {
   int speedIndex = 0;  // likewise
   bool autoOpen = false;
   bool expertMode = false;
+  bool autoReopen = true;  // reopen a lost device when it comes back
   PortDeviceMap devices;  // [COMn] keys
 };
+
+// The port list's entry for a slot: "COM1  FT232R USB UART (ttyUSB0)" for a
+// port found on this machine, "COM3  tcp://garden:2000" or "COM4  /dev/x"
+// for a key that names no port found, "COM5" alone for an empty slot.
+std::string PortEntryText(const PortSlot& slot);
+
+// Whether text typed into the port list names a device to open as typed: a
+// path, or a network address such as tcp://host:port.
+bool IsTypedDevice(std::string_view text);
 
 // The port window's keys of config.txt. [COMn] keys (n from 1 to
 // kPortCount) name the device of port n besides these.

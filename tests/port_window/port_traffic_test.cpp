@@ -71,6 +71,36 @@ TEST(PortWindowKeys, OddValues) {
   EXPECT_TRUE(Read("[COM11]/dev/x\r\n[COM0]/dev/y\r\n[COM2]\r\n").devices.empty());
 }
 
+TEST(PortWindowKeys, ReopenAfterReplugIsOnUnlessSwitchedOff) {
+  EXPECT_TRUE(Read("").autoReopen);
+  EXPECT_FALSE(Read("[COMPORT_AUTO_REOPEN]0\n").autoReopen);
+  EXPECT_TRUE(Read("[COMPORT_AUTO_REOPEN]0\n[COMPORT_AUTO_REOPEN]1\n").autoReopen);
+  EXPECT_TRUE(Read("[COMPORT_AUTO_REOPEN]off\n").autoReopen);  // not a number: stays as it was
+}
+
+TEST(PortList, EntriesAndTypedDevices) {
+  struct Case {
+    PortSlot slot;
+    const char* entry;
+  };
+  const Case cases[] = {
+      {{1, "/dev/serial/by-id/usb-FTDI-if00", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00",
+        "FT232R USB UART", SlotSource::Discovery},
+       "COM1  FT232R USB UART (ttyUSB0)"},
+      {{2, "/dev/ttyACM0", "/dev/ttyACM0", "", "STM32 Virtual ComPort", SlotSource::Key},
+       "COM2  STM32 Virtual ComPort (ttyACM0)"},
+      {{3, "tcp://garden:2000", "", "", "", SlotSource::Key}, "COM3  tcp://garden:2000"},
+      {{4, "/tmp/mower", "/dev/pts/4", "", "", SlotSource::Key}, "COM4  /tmp/mower"},
+      {{10, "", "", "", "", SlotSource::None}, "COM10"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PortEntryText(c.slot), c.entry);
+
+  for (const char* typed : {"/dev/ttyUSB0", "/dev/serial/by-id/usb-x", "tcp://h:1", "rfc2217://[::1]:7"})
+    EXPECT_TRUE(IsTypedDevice(typed)) << typed;
+  for (const char* typed : {"", "COM1", "ttyUSB0", "COM1  FT232R USB UART (ttyUSB0)", "http://x"})
+    EXPECT_FALSE(IsTypedDevice(typed)) << typed;
+}
+
 TEST(OpenFailure, SaysWhyInPlainWords) {
   EXPECT_NE(DescribeOpenFailure(ENOENT, "/dev/ttyS0").find("no device /dev/ttyS0"), std::string::npos);
   EXPECT_NE(DescribeOpenFailure(EACCES, "/dev/ttyS0").find("dialout"), std::string::npos);
