@@ -103,6 +103,7 @@ TEST(PortList, EntriesAndTypedDevices) {
 
 TEST(OpenFailure, SaysWhyInPlainWords) {
   EXPECT_NE(DescribeOpenFailure(ENOENT, "/dev/ttyS0").find("no device /dev/ttyS0"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(ENOENT, "").find("no device for this port"), std::string::npos);
   EXPECT_NE(DescribeOpenFailure(EACCES, "/dev/ttyS0").find("dialout"), std::string::npos);
   EXPECT_NE(DescribeOpenFailure(EWOULDBLOCK, "/dev/ttyS0").find("busy"), std::string::npos);
   EXPECT_NE(DescribeOpenFailure(EBUSY, "/dev/ttyS0").find("busy"), std::string::npos);
