@@ -105,6 +105,7 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   }
 
   portHandle_ = fd;
+  ++openNumber_;
   overlapped_ = overlapped;
   maskApplied_ = std::move(maskApplied);
   inputUnreported_ = false;
@@ -191,30 +192,23 @@ int32_t CComLine::SetReadMode(int mode) {
   return SetError(0);
 }
 
+template <typename T, typename Of>
+T CComLine::LineValue(Of valueOf, T failure) {
+  termios line;
+  return ReadLineState(line) ? static_cast<T>(valueOf(line)) : failure;
+}
+
 int32_t CComLine::GetBaudRate() {
-  termios line;
-  return ReadLineState(line) ? static_cast<int32_t>(BaudFromSpeed(cfgetospeed(&line))) : -1;
+  return LineValue([](const termios& t) { return BaudFromSpeed(cfgetospeed(&t)); }, -1);
 }
 
-int32_t CComLine::GetDataBits() {
-  termios line;
-  return ReadLineState(line) ? DataBitsOf(line) : -1;
-}
+int32_t CComLine::GetDataBits() { return LineValue(DataBitsOf, -1); }
 
-int32_t CComLine::GetParity() {
-  termios line;
-  return ReadLineState(line) ? ParityOf(line) : -1;
-}
+int32_t CComLine::GetParity() { return LineValue(ParityOf, -1); }
 
-int32_t CComLine::GetStopBits() {
-  termios line;
-  return ReadLineState(line) ? StopBitsOf(line) : -1;
-}
+int32_t CComLine::GetStopBits() { return LineValue(StopBitsOf, -1); }
 
-int32_t CComLine::GetFlowControl() {
-  termios line;
-  return ReadLineState(line) ? FlowControlOf(line) : -1;
-}
+int32_t CComLine::GetFlowControl() { return LineValue(FlowControlOf, -1); }
 
 uint32_t CComLine::GetEventMask() {
   if (!IsOpen()) {
@@ -225,21 +219,15 @@ uint32_t CComLine::GetEventMask() {
   return eventMask_;
 }
 
-uint8_t CComLine::GetEventCharacter() {
-  termios line;
-  return ReadLineState(line) ? EventCharacterOf(line) : 0;
-}
+uint8_t CComLine::GetEventCharacter() { return LineValue(EventCharacterOf, uint8_t{0}); }
 
 // Steps shared by WaitForEvent, Read and Write: a closed port is refused; a
-// synchronous port refuses records and time-outs; the record in use is
-// cleared until the operation completes.
-int32_t CComLine::BeginTransfer(CompletionRecord* callerRecord, uint32_t timeoutMs,
-                                CompletionRecord*& record) {
+// synchronous port refuses records and time-outs; the caller's record, if
+// any, is cleared until the operation completes. Transfers complete within
+// the call here, so the port needs no record of its own.
+int32_t CComLine::BeginTransfer(CompletionRecord* record, uint32_t timeoutMs) {
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
-  if (!overlapped_ && (callerRecord != nullptr || timeoutMs != INFINITE)) return ERROR_INVALID_FUNCTION;
-  // Transfers complete within the call here, so the layer needs no record of
-  // its own: only a caller's record is signalled.
-  record = callerRecord;
+  if (!overlapped_ && (record != nullptr || timeoutMs != INFINITE)) return ERROR_INVALID_FUNCTION;
   if (record) record->Reset();
   return 0;
 }
@@ -249,9 +237,8 @@ int32_t CComLine::FinishTransfer(CompletionRecord* record, int32_t result) {
   return SetError(result);
 }
 
-int32_t CComLine::WaitForEvent(CompletionRecord* callerRecord, uint32_t timeoutMs) {
-  CompletionRecord* record = nullptr;
-  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+int32_t CComLine::WaitForEvent(CompletionRecord* record, uint32_t timeoutMs) {
+  if (int32_t err = BeginTransfer(record, timeoutMs)) return SetError(err);
   uint32_t bits = 0;
   const int32_t result = AwaitPortEvent(timeoutMs, bits);
   if (result == 0) eventsSeen_ = bits;
@@ -264,6 +251,12 @@ int32_t CComLine::WaitForEvent(CompletionRecord* callerRecord, uint32_t timeoutM
 // spins it nor repeats the event, with no wake-up to learn that the input was
 // taken. A disarmed watch reports nothing, not even a hang-up, which is why
 // a duplicate of the port stays registered for hang-ups alone.
+//
+// A hang-up is reported after the input that came before it: when the
+// watch reports input beside a hang-up and the port still holds some, the
+// input is handled as any other and the hang-up, which stays pending,
+// ends the next wait. A hung-up tty reads as ready whether or not it holds
+// anything, so only what it still holds counts as input.
 int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
   PollDeadline deadline(timeoutMs);
   for (;;) {
@@ -277,20 +270,22 @@ int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
       return errno;
     }
     if (n == 0) return ERROR_TIMEOUT;
+    uint32_t inputEvents = 0;
     uint32_t portEvents = 0;
     bool maskApplied = false;
     for (int i = 0; i < n; ++i) {
-      if (ready[i].data.u32 == kMaskTag) {
-        maskApplied = true;
-      } else {
-        portEvents |= ready[i].events;
+      if (ready[i].data.u32 == kMaskTag) maskApplied = true;
+      if (ready[i].data.u32 == kInputTag) inputEvents = ready[i].events;
+      if (ready[i].data.u32 != kMaskTag) portEvents |= ready[i].events;
+    }
+    bool input = (inputEvents & EPOLLIN) != 0;
+    if (portEvents & (EPOLLHUP | EPOLLERR)) {
+      input = input && HoldsInput();
+      if (!input) {
+        MarkLineLost();
+        return kDeviceLostErrno;
       }
     }
-    if (portEvents & (EPOLLHUP | EPOLLERR)) {
-      MarkLineLost();
-      return kDeviceLostErrno;
-    }
-    const bool input = (portEvents & EPOLLIN) != 0;
     if (input && watchInput && !maskApplied) {
       bits = EV_RXCHAR | CountedLineEvents();
       return 0;
@@ -308,6 +303,12 @@ int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
 void CComLine::ArmInputWatch() {
   epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = kInputTag}};
   epoll_ctl(eventPoll_, EPOLL_CTL_MOD, portHandle_, &input);
+}
+
+// The driver can tell what it holds; a hung-up tty refuses to (EIO).
+bool CComLine::HoldsInput() const {
+  int count = 0;
+  return ioctl(portHandle_, FIONREAD, &count) == 0 && count > 0;
 }
 
 uint32_t CComLine::CountedLineEvents() {
@@ -340,12 +341,11 @@ int32_t CComLine::Write(const char* text, uint32_t* written, CompletionRecord* r
 }
 
 int32_t CComLine::Write(const void* data, uint32_t length, uint32_t* written,
-                        CompletionRecord* callerRecord, uint32_t timeoutMs) {
+                        CompletionRecord* record, uint32_t timeoutMs) {
   uint32_t localCount = 0;
   uint32_t& count = written ? *written : localCount;
   count = 0;
-  CompletionRecord* record = nullptr;
-  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+  if (int32_t err = BeginTransfer(record, timeoutMs)) return SetError(err);
   return FinishTransfer(record, WriteBytes(static_cast<const uint8_t*>(data), length, count, timeoutMs));
 }
 
@@ -390,12 +390,11 @@ int32_t CComLine::WriteBytes(const uint8_t* data, uint32_t length, uint32_t& cou
 }
 
 int32_t CComLine::Read(void* buffer, uint32_t length, uint32_t* readCount,
-                       CompletionRecord* callerRecord, uint32_t timeoutMs) {
+                       CompletionRecord* record, uint32_t timeoutMs) {
   uint32_t localCount = 0;
   uint32_t& count = readCount ? *readCount : localCount;
   count = 0;
-  CompletionRecord* record = nullptr;
-  if (int32_t err = BeginTransfer(callerRecord, timeoutMs, record)) return SetError(err);
+  if (int32_t err = BeginTransfer(record, timeoutMs)) return SetError(err);
   const int32_t result = ReadBytes(static_cast<uint8_t*>(buffer), length, count, timeoutMs);
   // The input has been taken: event waits watch it again. Input still or
   // already waiting wakes a waiter at once, as new input should.

@@ -10,10 +10,11 @@
 // and a finite time-out for WaitForEvent, Read and Write; a port opened
 // without it runs them synchronously and refuses both with
 // ERROR_INVALID_FUNCTION. Linux has no asynchronous tty I/O, so an
-// operation always runs on the caller's thread within its time-out, then
-// signals the record in use: the caller's, or the port's own. When the
-// time-out runs out the rest of the transfer is abandoned, ERROR_TIMEOUT is
-// returned and the count says what was transferred.
+// operation always runs on the caller's thread within its time-out and has
+// completed when the call returns; a successful one then signals the
+// caller's record, if one was given (the port keeps no record of its own).
+// When the time-out runs out the rest of the transfer is abandoned,
+// ERROR_TIMEOUT is returned and the count says what was transferred.
 //
 // Event waits. EV_RXCHAR reports input that arrived since the last report:
 // once reported, the input is not watched again until the next Read, so
@@ -27,7 +28,10 @@
 // A lost line. A hung-up or vanished device, or a write that the line stops
 // taking for the stall limit, marks the line lost: IsLineLost() turns true,
 // pending and later event waits and later writes fail with EIO, and a
-// listener reports it.
+// listener reports it. Input the line still holds at a hang-up comes first:
+// the wait that sees both reports EV_RXCHAR, the next one the loss. (Linux
+// discards the input of a hung-up serial device or pseudo-terminal slave;
+// a pseudo-terminal master keeps what its slave wrote before closing.)
 #pragma once
 
 #include <termios.h>
@@ -88,6 +92,10 @@ class CComLine {
 
   int32_t LastError() const { return lastError_.load(); }
   bool IsOpen() const { return portHandle_ >= 0; }
+  // Counts successful Opens: the number of the current open, or of the last
+  // one once closed; 0 before the first. Whoever receives a port's
+  // notifications tells an earlier open's from the current one's by it.
+  uint32_t OpenNumber() const { return openNumber_.load(); }
   bool IsLineLost() const { return lineLost_.load(); }
   // Event bits of the last completed event wait.
   uint32_t EventsSeen() const { return eventsSeen_.load(); }
@@ -105,19 +113,25 @@ class CComLine {
   int32_t ClearLineErrors(uint32_t& errors);
 
  private:
-  int32_t BeginTransfer(CompletionRecord* callerRecord, uint32_t timeoutMs, CompletionRecord*& record);
+  int32_t BeginTransfer(CompletionRecord* record, uint32_t timeoutMs);
   int32_t FinishTransfer(CompletionRecord* record, int32_t result);
   int32_t AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits);
   void ArmInputWatch();
+  bool HoldsInput() const;
   uint32_t CountedLineEvents();
   int32_t WriteBytes(const uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs);
   int32_t ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs);
   bool ReadLineState(termios& state);
+  // One line value read from the termios state, or `failure` (with the
+  // code kept) on a closed port or a failed read.
+  template <typename T, typename Of>
+  T LineValue(Of valueOf, T failure);
   void MarkLineLost();
   void ReleasePort();
 
   std::atomic<int32_t> lastError_{0};
   int portHandle_ = -1;
+  std::atomic<uint32_t> openNumber_{0};
   std::atomic<uint32_t> eventsSeen_{0};
   std::atomic<uint32_t> eventMask_{0};
 

@@ -64,13 +64,17 @@ int32_t CListeningComLine::StopListening(uint32_t timeoutMs) {
   }
   stopRequested_ = true;
   if (IsOpen()) SetEventMask(GetEventMask());  // completes the pending wait with no bits
-  const bool ended = WaitListenerEnd(timeoutMs);
+  // A listener still busy in OnPortEvent after the time-out stays asked to
+  // stop: it ends when the handler returns, instead of running on until the
+  // next StopListening or Close.
+  if (!WaitListenerEnd(timeoutMs)) return SetError(0);
+  listenerThread_.join();
   stopRequested_ = false;
-  if (ended) listenerThread_.join();
   return SetError(0);
 }
 
 bool CListeningComLine::WaitListenerEnd(uint32_t timeoutMs) {
+  if (!HasListener()) return true;
   std::unique_lock lock(endMutex_);
   if (timeoutMs == INFINITE) {
     endChanged_.wait(lock, [this] { return listenerEnded_; });

@@ -30,12 +30,17 @@ class CListeningComLine : public CComLine {
   // failure and not yet joined by Close). Does nothing on a closed port.
   virtual int32_t StartListening();
   // Wakes the listener by applying the mask again and waits up to timeoutMs
-  // for it to end. A listener that has not ended by then stays recorded and
-  // is joined by the next StopListening or Close. Always 0.
+  // for it to end. A listener that has not ended by then (its OnPortEvent
+  // has not returned) stays asked to stop, so it ends as soon as it can, and
+  // stays recorded until the next StopListening or Close joins it. Always 0.
   virtual int32_t StopListening(uint32_t timeoutMs);
 
   // A listener thread is recorded (it may have ended after a failure).
   bool HasListener() const { return listenerThread_.joinable(); }
+  // Waits up to timeoutMs for the recorded listener to end, without asking
+  // it to; true when it has ended or none is recorded. A listener ends by
+  // itself after it has reported a lost line.
+  bool WaitListenerEnd(uint32_t timeoutMs);
 
  protected:
   // Called on the listener thread with the event bits that occurred within
@@ -45,8 +50,6 @@ class CListeningComLine : public CComLine {
 
   // Creates the completion record of the listener's event waits.
   int32_t CreateListenerEvent();
-  // Waits up to timeoutMs for the listener to end; true when it has.
-  bool WaitListenerEnd(uint32_t timeoutMs);
 
  private:
   void RunListener();

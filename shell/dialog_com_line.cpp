@@ -23,10 +23,12 @@ int32_t CDialogComLine::Open(const std::string& deviceName, QObject* window, uin
                                  outputQueue);
 }
 
+// Runs on the listener thread. The line cannot be opened again before its
+// listener has been joined, so the open number read here is the listener's.
 void CDialogComLine::EventPoster::PostNotify(uint32_t message, uint32_t param1, intptr_t param2) {
   if (QObject* target = receiver.load())
-    QCoreApplication::postEvent(
-        target, new CComLineNotifyEvent(static_cast<QEvent::Type>(message), param1, param2));
+    QCoreApplication::postEvent(target, new CComLineNotifyEvent(static_cast<QEvent::Type>(message),
+                                                                param1, param2, line_.OpenNumber()));
 }
 
 }  // namespace verdelo

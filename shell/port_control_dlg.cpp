@@ -27,9 +27,45 @@ enum PortControlId : int {
   IDC_OPEN = 3, IDC_SEND = 4, IDC_CLOSE = 5,
 };
 
+// The Open and Close buttons. A colour button drops the colours set on it
+// whenever the system colours change (its own palette, the application's
+// or the theme), so each of these keeps the face the window gave it and puts
+// it back right after: the link's green and red survive a palette change.
+class LinkButton : public CStateColorButton {
+ public:
+  using CStateColorButton::CStateColorButton;
+
+  void SetFace(const QColor& color) {
+    face_ = color;
+    ApplyFace();
+  }
+
+ protected:
+  void changeEvent(QEvent* event) override {
+    CStateColorButton::changeEvent(event);
+    switch (event->type()) {
+      case QEvent::PaletteChange:
+      case QEvent::ApplicationPaletteChange:
+      case QEvent::ThemeChange:
+        if (face_.isValid()) ApplyFace();
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  void ApplyFace() {
+    SetStateColor(kNormalFace, face_);
+    SetStateColor(kFocusFace, face_);
+  }
+
+  QColor face_;
+};
+
+// Every colour button of the window is a LinkButton (see Create).
 void SetFaceColor(CStateColorButton* button, const QColor& color) {
-  button->SetStateColor(2, color);
-  button->SetStateColor(4, color);
+  static_cast<LinkButton*>(button)->SetFace(color);
 }
 
 }  // namespace
@@ -55,7 +91,7 @@ void CPortControlDlg::Create(QWidget* owner) {
   controls_ = BuildTemplateControls(this, dialog, units,
                                     [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
                                       if (c.kind != ControlKind::ColorButton) return nullptr;
-                                      auto* button = new CStateColorButton(QString::fromUtf8(c.caption), parent);
+                                      auto* button = new LinkButton(QString::fromUtf8(c.caption), parent);
                                       button->setDefault(true);
                                       return button;
                                     });
@@ -226,7 +262,11 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
 
 bool CPortControlDlg::event(QEvent* event) {
   if (event->type() == CDialogComLine::NotifyEventType()) {
-    OnSerialNotify(static_cast<CComLineNotifyEvent*>(event)->Param1());
+    // One still queued from an earlier open (the line was lost, or closed,
+    // and opened again before it was delivered) is not about this link: a
+    // loss of the old line must not close the new one.
+    const auto* notify = static_cast<CComLineNotifyEvent*>(event);
+    if (notify->OpenNumber() == serialPort_.OpenNumber()) OnSerialNotify(notify->Param1());
     return true;
   }
   return QDialog::event(event);

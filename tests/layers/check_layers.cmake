@@ -13,12 +13,13 @@ set(allowed_serial serial)
 # The templates name their controls by the console's identifiers.
 set(allowed_res res console/control_ids.h)
 set(allowed_widgets widgets res)
-set(allowed_shell shell console serial widgets res)
+set(allowed_trends trends console)
+set(allowed_shell shell console serial widgets res trends)
 set(allowed_tools tools console serial)
-set(qt_free console serial res/dialog_template res/dialog_templates tools)
+set(qt_free console serial trends res/dialog_template res/dialog_templates tools)
 
 set(violations "")
-foreach(layer console serial res widgets shell tools)
+foreach(layer console serial trends res widgets shell tools)
   file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
        ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
   foreach(source IN LISTS sources)

@@ -1,6 +1,6 @@
 // The port window on a real pseudo-terminal: start-up from config.txt,
-// opening and closing, expert send, the traffic lists, received bytes and a
-// vanished device.
+// opening and closing, expert send, the traffic lists, received bytes, a
+// vanished device and the link's colours.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -215,6 +215,70 @@ TEST_F(PortWindow, VanishedDeviceClosesTheLinkAndSaysWhy) {
   const auto* rx = Get<QListWidget>(1000);
   ASSERT_GE(rx->count(), 1);
   EXPECT_TRUE(rx->item(rx->count() - 1)->text().contains("gone"));
+}
+
+// The old line's loss is posted but not yet delivered when the user opens
+// the link again on another port.
+TEST_F(PortWindow, ALossQueuedFromAnEarlierOpenLeavesTheNewLinkOpen) {
+  PtyPair second;
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COM2]" + second.SlavePath()});
+  pty.CloseMaster();
+  ASSERT_TRUE(window->serialPort().WaitListenerEnd(2000));  // it has posted the loss
+  ASSERT_EQ(window->portOpen(), 1);
+  Get<QComboBox>(1004)->setCurrentIndex(1);  // closes the link
+  Get<QPushButton>(3)->click();
+  ASSERT_EQ(window->portOpen(), 1);
+
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(window->portOpen(), 1);
+  EXPECT_EQ(Status(), "PORT OPENED");
+  second.Send(std::vector<std::uint8_t>{0x0F, 0x02});
+  ASSERT_TRUE(AwaitEvents([&] { return received.size() >= 2; }));
+  EXPECT_EQ(received, (std::vector<std::uint8_t>{0x0F, 0x02}));
+}
+
+// The colour buttons drop their colours when the system colours change; the
+// window must give the link's green and red back, closed and open alike.
+// Widgets hear of a new application palette through a posted event.
+TEST_F(PortWindow, OpenAndCloseKeepTheirColoursThroughPaletteChanges) {
+  CreateOnPty();
+  const QPalette original = QApplication::palette();
+  auto setApplicationPalette = [](const QPalette& palette) {
+    QApplication::setPalette(palette);
+    QCoreApplication::sendPostedEvents();
+  };
+  struct RestorePalette {
+    QPalette palette;
+    ~RestorePalette() { QApplication::setPalette(palette); }
+  } restore{original};
+  auto* open = qobject_cast<CStateColorButton*>(window->Control(3));
+  auto* close = qobject_cast<CStateColorButton*>(window->Control(5));
+  auto expectFaces = [&](QRgb openFace, QRgb closeFace) {
+    for (int index : {CStateColorButton::kNormalFace, CStateColorButton::kFocusFace}) {
+      EXPECT_EQ(open->StateColor(index).rgb() & 0xFFFFFF, openFace) << index;
+      EXPECT_EQ(close->StateColor(index).rgb() & 0xFFFFFF, closeFace) << index;
+    }
+    EXPECT_EQ(Face(3), openFace);
+    EXPECT_EQ(Face(5), closeFace);
+  };
+
+  for (const bool linkOpen : {false, true}) {
+    SCOPED_TRACE(linkOpen ? "open" : "closed");
+    if (linkOpen) Get<QPushButton>(3)->click();
+    ASSERT_EQ(window->portOpen(), linkOpen ? 1 : 0);
+    const QRgb openFace = linkOpen ? kRed : kGreen;
+    const QRgb closeFace = linkOpen ? kGreen : kRed;
+
+    setApplicationPalette(QPalette(QColor(40, 40, 90)));
+    ASSERT_EQ(open->palette().color(QPalette::Button), QColor(40, 40, 90));
+    expectFaces(openFace, closeFace);
+    window->setPalette(QPalette(QColor(200, 180, 40)));
+    ASSERT_EQ(open->palette().color(QPalette::Button), QColor(200, 180, 40));
+    expectFaces(openFace, closeFace);
+    window->setPalette(QPalette());
+    setApplicationPalette(original);
+    expectFaces(openFace, closeFace);
+  }
 }
 
 }  // namespace

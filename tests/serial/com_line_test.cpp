@@ -329,6 +329,10 @@ TEST_F(ComLineTest, InputThatArrivedWhileNotWatchedIsReportedOnceWatched) {
 
 TEST_F(ComLineTest, HungUpDeviceIsReportedLost) {
   OpenOverlapped();
+  // Linux throws away what a hung-up slave had not read, so these bytes are
+  // gone: no input may be reported beside the hang-up, though a hung-up tty
+  // polls as readable.
+  pty.Send("gone");
   pty.CloseMaster();
   EXPECT_EQ(line.WaitForEvent(nullptr, 2000), EIO);
   EXPECT_TRUE(line.IsLineLost());
@@ -339,6 +343,29 @@ TEST_F(ComLineTest, HungUpDeviceIsReportedLost) {
   EXPECT_EQ(line.GetBaudRate(), -1);
   EXPECT_EQ(line.LastError(), EIO);
   EXPECT_EQ(line.Close(), 0);
+}
+
+// A device that sends its last bytes and hangs up before anyone waits: on a
+// master (see PtySlaveDevice) the bytes outlive the hang-up, so the line
+// must hand them over before it reports the loss.
+TEST_F(ComLineTest, InputBesideAHangUpIsReportedAndReadBeforeTheLoss) {
+  test::PtySlaveDevice device;
+  ASSERT_EQ(test::OpenWhenFree([&] { return line.Open(device.kMasterDevice, 0, 0, true); }), 0);
+  ASSERT_TRUE(device.Attach());
+  device.Send("last words");
+  device.HangUp();
+
+  ASSERT_EQ(line.WaitForEvent(nullptr, 2000), 0);
+  EXPECT_EQ(line.EventsSeen(), EV_RXCHAR);
+  EXPECT_FALSE(line.IsLineLost());
+  uint8_t buffer[64];
+  uint32_t count = 0;
+  EXPECT_EQ(line.Read(buffer, sizeof buffer, &count, nullptr, INFINITE), 0);
+  EXPECT_EQ(std::string(buffer, buffer + count), "last words");
+
+  EXPECT_EQ(line.WaitForEvent(nullptr, 2000), EIO);
+  EXPECT_TRUE(line.IsLineLost());
+  EXPECT_EQ(line.WaitForEvent(nullptr, 20), EIO);
 }
 
 }  // namespace

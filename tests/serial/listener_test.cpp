@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "serial/notifying_com_line.h"
@@ -154,7 +156,7 @@ TEST_F(ListenerTest, HangUpGivesOneDeviceLostNotificationAndEndsTheListener) {
   pty.CloseMaster();
   ASSERT_TRUE(target.WaitFor(2));
   // Ended, so it costs no CPU time from here on.
-  ASSERT_TRUE(line.WaitForListenerEnd());
+  ASSERT_TRUE(line.WaitListenerEnd(2000));
   auto got = target.Received();
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[1].param1, CNotifyingComLine::PackNotifyParam(0, kLineErrorDeviceLost));
@@ -167,6 +169,31 @@ TEST_F(ListenerTest, HangUpGivesOneDeviceLostNotificationAndEndsTheListener) {
   EXPECT_EQ(target.Count(), 2u);
 }
 
+// The device sends its last bytes and hangs up before the listener wakes
+// (see PtySlaveDevice for why the line sits on a master here): the bytes
+// are told first and can still be read, then the loss, once.
+TEST_F(ListenerTest, InputBesideAHangUpIsNotifiedBeforeTheLoss) {
+  test::PtySlaveDevice device;
+  ASSERT_EQ(test::OpenWhenFree(
+                [&] { return line.Open(device.kMasterDevice, &target, 0, kValue, 0, 0); }),
+            0);
+  ASSERT_TRUE(device.Attach());
+  ASSERT_EQ(line.StopListening(INFINITE), 0);
+  device.Send("bye");
+  device.HangUp();
+  ASSERT_EQ(line.StartListening(), 0);
+
+  ASSERT_TRUE(target.WaitFor(2));
+  ASSERT_TRUE(line.WaitListenerEnd(2000));
+  const auto got = target.Received();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].param1, EV_RXCHAR);
+  EXPECT_EQ(got[1].param1, CNotifyingComLine::PackNotifyParam(0, kLineErrorDeviceLost));
+  EXPECT_EQ(ReadText(), "bye");
+  EXPECT_EQ(line.Close(), 0);
+  EXPECT_EQ(target.Count(), 2u);
+}
+
 TEST_F(ListenerTest, StalledWriteFailsAndReportsTheLineLost) {
   OpenListening();
   line.SetWriteStallLimit(50);
@@ -175,7 +202,7 @@ TEST_F(ListenerTest, StalledWriteFailsAndReportsTheLineLost) {
             ERROR_TIMEOUT);
   ASSERT_TRUE(target.WaitFor(1));
   EXPECT_EQ(target.Received()[0].param1 >> 16, kLineErrorDeviceLost);
-  ASSERT_TRUE(line.WaitForListenerEnd());
+  ASSERT_TRUE(line.WaitListenerEnd(2000));
   EXPECT_EQ(line.Close(), 0);
 }
 
@@ -194,6 +221,55 @@ TEST_F(ListenerTest, ProgramCallingOrder) {
   ASSERT_EQ(line.Read(buffer, 511, &count, nullptr, INFINITE), 0);
   EXPECT_EQ(count, 5u);
   EXPECT_EQ(line.Close(), 0);
+}
+
+// A listening line whose handler blocks until the test lets it go.
+class GatedLine : public CListeningComLine {
+ public:
+  ~GatedLine() override {
+    Release();
+    if (HasListener()) CListeningComLine::Close();
+  }
+
+  bool WaitForCalls(int count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(2), [&] { return calls_ >= count; });
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ protected:
+  void OnPortEvent(uint32_t, uint32_t) override {
+    std::unique_lock lock(mutex_);
+    ++calls_;
+    changed_.notify_all();
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return released_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int calls_ = 0;
+  bool released_ = false;
+};
+
+TEST(ListenerStop, AStopThatTimesOutStillEndsTheListenerWhenItsHandlerReturns) {
+  PtyPair pty;
+  GatedLine line;
+  ASSERT_EQ(line.Open(pty.SlavePath(), 0, 0, true), 0);
+  pty.Send("a");
+  ASSERT_TRUE(line.WaitForCalls(1));
+
+  EXPECT_EQ(line.StopListening(20), 0);  // the handler is still busy
+  EXPECT_TRUE(line.HasListener());
+  EXPECT_FALSE(line.WaitListenerEnd(0));
+  line.Release();
+  EXPECT_TRUE(line.WaitListenerEnd(2000));
+  EXPECT_EQ(line.StopListening(INFINITE), 0);
+  EXPECT_FALSE(line.HasListener());
 }
 
 }  // namespace

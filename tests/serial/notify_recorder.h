@@ -78,8 +78,6 @@ class CountingLine : public CNotifyingComLine {
     return waitsBegun_;
   }
 
-  bool WaitForListenerEnd(uint32_t timeoutMs = 2000) { return WaitListenerEnd(timeoutMs); }
-
  private:
   std::mutex mutex_;
   std::condition_variable changed_;

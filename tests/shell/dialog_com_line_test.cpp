@@ -1,5 +1,6 @@
 // The Qt layer: notifications arrive at a QObject as registered events
-// posted from the listener thread, carrying both parameters.
+// posted from the listener thread, carrying both parameters and the open
+// they came from.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -19,13 +20,14 @@ struct Received {
   int type;
   uint32_t param1;
   intptr_t param2;
+  uint32_t openNumber;
 };
 
 class PortWindow : public QObject {
  public:
   bool event(QEvent* e) override {
     if (auto* notify = dynamic_cast<CComLineNotifyEvent*>(e)) {
-      received.push_back({notify->type(), notify->Param1(), notify->Param2()});
+      received.push_back({notify->type(), notify->Param1(), notify->Param2(), notify->OpenNumber()});
       return true;
     }
     return QObject::event(e);
@@ -78,6 +80,32 @@ TEST(DialogComLine, EventsArriveAtTheWindowWithBothParameters) {
   EXPECT_EQ(lost.Events(), 0u);
   EXPECT_EQ(line.Close(), 0);
   EXPECT_TRUE(other.received.empty());
+}
+
+TEST(DialogComLine, EachEventCarriesTheOpenItCameFrom) {
+  PortWindow window;
+  CDialogComLine line;
+  test::PtyPair first;
+  ASSERT_EQ(line.Open(first.SlavePath(), &window, 0, 5, 0, 0), 0);
+  const uint32_t firstOpen = line.OpenNumber();
+  first.Send("a");
+  ASSERT_TRUE(ProcessUntil(window, 1));
+  first.CloseMaster();
+  ASSERT_TRUE(ProcessUntil(window, 2));
+  ASSERT_EQ(line.Close(), 0);
+
+  test::PtyPair second;
+  ASSERT_EQ(line.Open(second.SlavePath(), &window, 0, 5, 0, 0), 0);
+  EXPECT_NE(line.OpenNumber(), firstOpen);
+  second.Send("b");
+  ASSERT_TRUE(ProcessUntil(window, 3));
+  EXPECT_EQ(window.received[0].openNumber, firstOpen);
+  EXPECT_EQ(window.received[1].openNumber, firstOpen);  // the loss
+  EXPECT_EQ(window.received[2].openNumber, line.OpenNumber());
+  // The other parameters keep their meaning.
+  EXPECT_EQ(window.received[1].param1 >> 16, kLineErrorDeviceLost);
+  EXPECT_EQ(window.received[2].param1, EV_RXCHAR);
+  EXPECT_EQ(window.received[2].param2, 5);
 }
 
 TEST(DialogComLine, OwnMessageNumberAndNoWindow) {
