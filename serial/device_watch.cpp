@@ -32,15 +32,19 @@ std::string Resolved(const std::string& path) {
 
 }  // namespace
 
-bool PathLeadsToFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 DeviceWatch::DeviceWatch(std::string path)
     : path_(std::move(path)), lastTarget_(Resolved(path_)) {
+  hadLost_ = Identify(path_, lost_);
   inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   Arm();
+}
+
+bool DeviceWatch::Identify(const std::string& path, Identity& identity) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  identity = {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino),
+              static_cast<unsigned long>(st.st_rdev)};
+  return true;
 }
 
 DeviceWatch::~DeviceWatch() {
@@ -76,7 +80,12 @@ bool DeviceWatch::Check() {
   if (const std::string target = Resolved(path_); !target.empty()) lastTarget_ = target;
   // Folders may have come or gone since: watch what exists now.
   Arm();
-  return PathLeadsToFile(path_);
+  Identity now;
+  if (!Identify(path_, now)) {
+    seenAway_ = true;
+    return false;
+  }
+  return !hadLost_ || seenAway_ || !(now == lost_);
 }
 
 }  // namespace verdelo

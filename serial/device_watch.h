@@ -23,19 +23,29 @@ class DeviceWatch {
   int fd() const { return inotify_; }
 
   // Takes the pending events, watches again the folders that now exist, and
-  // says whether the path leads to an existing file (links followed).
+  // says whether the device is back: the path leads to an existing file
+  // (links followed) that is not the one it led to when the watch began,
+  // unless that one has been away since. So a device that was given up on
+  // while still there (it stopped taking bytes) is not taken for one that
+  // came back.
   bool Check();
 
  private:
   void Arm();
   void AddWatch(std::string folder);
 
+  struct Identity {
+    unsigned long device = 0, inode = 0, rdev = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  static bool Identify(const std::string& path, Identity& identity);
+
   std::string path_;
   std::string lastTarget_;  // where the path led when it last did
+  Identity lost_;           // the file the path led to when the watch began
+  bool hadLost_ = false;    // there was one
+  bool seenAway_ = false;   // the path has led nowhere since
   int inotify_ = -1;
 };
-
-// Whether `path` leads to an existing file, following links.
-bool PathLeadsToFile(const std::string& path);
 
 }  // namespace verdelo

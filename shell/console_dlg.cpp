@@ -28,6 +28,15 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
   BuildWindow();
   ConnectNotifications();
   qApp->installEventFilter(this);
+  // The link's state shows in the title; a lost and a reopened link are
+  // lines of the data log.
+  connect(&portDialog_, &CPortControlDlg::linkStateChanged, this, [this] {
+    linkState_ = portDialog_.LinkStateText();
+    UpdateTitle();
+  });
+  connect(&portDialog_, &CPortControlDlg::linkLost, this,
+          [this](const QString& reason) { console_.OnLinkLost(reason.toStdString()); });
+  connect(&portDialog_, &CPortControlDlg::linkReopened, this, [this] { console_.OnLinkReopened(); });
 }
 
 CKelvoPCDlg::~CKelvoPCDlg() { qApp->removeEventFilter(this); }

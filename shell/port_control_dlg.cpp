@@ -1,72 +1,49 @@
 #include "shell/port_control_dlg.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSocketNotifier>
+
+#include <algorithm>
 
 #include "console/config_file.h"
 #include "res/app_icon.h"
+#include "res/port_window_ids.h"
 #include "serial/com_types.h"
-#include "widgets/state_color_button.h"
+#include "serial/device_watch.h"
+#include "serial/udev_ports.h"
+#include "shell/port_link_button.h"
 #include "widgets/template_window.h"
+#include "widgets/traffic_list.h"
 
 namespace verdelo {
 
+using namespace port_window;
+
 namespace {
 
-const QColor kAvailable(0, 255, 0);
-const QColor kUnavailable(255, 0, 0);
-constexpr std::uint32_t kReadChunk = 511;
+// The longest line each list can be given: a read of 511 bytes, a send of
+// the whole send buffer.
+constexpr int kLongestRxLine = 16 + 3 * 511;
+constexpr int kLongestTxLine = 16 + 3 * static_cast<int>(kMaxSendBytes);
 
-enum PortControlId : int {
-  IDC_RX_LIST = 1000, IDC_CLEAR_RX = 1001, IDC_TX_LIST = 1002, IDC_CLEAR_TX = 1003,
-  IDC_PORT_LIST = 1004, IDC_SPEED_LIST = 1005, IDC_STATUS = 1006, IDC_SEND_TEXT = 1007,
-  IDC_OPEN = 3, IDC_SEND = 4, IDC_CLOSE = 5,
-};
-
-// The Open and Close buttons. A colour button drops the colours set on it
-// whenever the system colours change (its own palette, the application's
-// or the theme), so each of these keeps the face the window gave it and puts
-// it back right after: the link's green and red survive a palette change.
-class LinkButton : public CStateColorButton {
+// The port list, which says when it is about to drop down so its entries
+// can be brought up to date first.
+class PortListBox : public QComboBox {
  public:
-  using CStateColorButton::CStateColorButton;
+  using QComboBox::QComboBox;
+  std::function<void()> beforePopup;
 
-  void SetFace(const QColor& color) {
-    face_ = color;
-    ApplyFace();
+  void showPopup() override {
+    if (beforePopup) beforePopup();
+    QComboBox::showPopup();
   }
-
- protected:
-  void changeEvent(QEvent* event) override {
-    CStateColorButton::changeEvent(event);
-    switch (event->type()) {
-      case QEvent::PaletteChange:
-      case QEvent::ApplicationPaletteChange:
-      case QEvent::ThemeChange:
-        if (face_.isValid()) ApplyFace();
-        break;
-      default:
-        break;
-    }
-  }
-
- private:
-  void ApplyFace() {
-    SetStateColor(kNormalFace, face_);
-    SetStateColor(kFocusFace, face_);
-  }
-
-  QColor face_;
 };
-
-// Every colour button of the window is a LinkButton (see Create).
-void SetFaceColor(CStateColorButton* button, const QColor& color) {
-  static_cast<LinkButton*>(button)->SetFace(color);
-}
 
 }  // namespace
 
@@ -88,22 +65,27 @@ void CPortControlDlg::Create(QWidget* owner) {
   setWindowIcon(AppIcon());
   setFont(DialogFont());
   const DialogUnits units = DialogUnits::ForFont(font());
-  controls_ = BuildTemplateControls(this, dialog, units,
-                                    [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-                                      if (c.kind != ControlKind::ColorButton) return nullptr;
-                                      auto* button = new LinkButton(QString::fromUtf8(c.caption), parent);
-                                      button->setDefault(true);
-                                      return button;
-                                    });
+  controls_ = BuildTemplateControls(
+      this, dialog, units, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+        if (c.kind == ControlKind::ColorButton) {
+          auto* button = new LinkButton(QString::fromUtf8(c.caption), parent);
+          button->setDefault(true);
+          return button;
+        }
+        if (c.id == IDC_RX_LIST) return new TrafficList(kLongestRxLine, parent);
+        if (c.id == IDC_TX_LIST) return new TrafficList(kLongestTxLine, parent);
+        if (c.id == IDC_PORT_LIST) {
+          auto* box = new PortListBox(parent);
+          box->setEditable(true);
+          return box;
+        }
+        return nullptr;
+      });
   setFixedSize(units.X(dialog.width), units.Y(dialog.height));
   move(units.X(dialog.x), units.Y(dialog.y));
 
-  rxList_ = qobject_cast<QListWidget*>(Control(IDC_RX_LIST));
-  txList_ = qobject_cast<QListWidget*>(Control(IDC_TX_LIST));
-  // Every traffic line is one line of the same font. Said so, the list
-  // measures one line instead of all it holds each time a new line is
-  // scrolled into view, which made each logged frame cost milliseconds.
-  for (QListWidget* list : {rxList_, txList_}) list->setUniformItemSizes(true);
+  rxList_ = qobject_cast<TrafficList*>(Control(IDC_RX_LIST));
+  txList_ = qobject_cast<TrafficList*>(Control(IDC_TX_LIST));
   portList_ = qobject_cast<QComboBox*>(Control(IDC_PORT_LIST));
   speedList_ = qobject_cast<QComboBox*>(Control(IDC_SPEED_LIST));
   openButton_ = qobject_cast<CStateColorButton*>(Control(IDC_OPEN));
@@ -112,15 +94,29 @@ void CPortControlDlg::Create(QWidget* owner) {
   sendText_ = qobject_cast<QLineEdit*>(Control(IDC_SEND_TEXT));
   sendButton_ = qobject_cast<QPushButton*>(Control(IDC_SEND));
 
-  connect(qobject_cast<QPushButton*>(Control(1)), &QPushButton::clicked, this, &QDialog::hide);
-  connect(qobject_cast<QPushButton*>(Control(2)), &QPushButton::clicked, this, &QDialog::hide);
+  connect(qobject_cast<QPushButton*>(Control(IDC_OK)), &QPushButton::clicked, this, &QDialog::hide);
+  connect(qobject_cast<QPushButton*>(Control(IDC_CANCEL)), &QPushButton::clicked, this,
+          &QDialog::hide);
   connect(openButton_, &QPushButton::clicked, this, &CPortControlDlg::OnOpenPort);
   connect(closeButton_, &QPushButton::clicked, this, &CPortControlDlg::OnClosePort);
   connect(sendButton_, &QPushButton::clicked, this, &CPortControlDlg::OnSendText);
   connect(qobject_cast<QPushButton*>(Control(IDC_CLEAR_RX)), &QPushButton::clicked, rxList_,
-          &QListWidget::clear);
+          &TrafficList::Clear);
   connect(qobject_cast<QPushButton*>(Control(IDC_CLEAR_TX)), &QPushButton::clicked, txList_,
-          &QListWidget::clear);
+          &TrafficList::Clear);
+
+  // Typed text never becomes an entry: only the selected index counts,
+  // unless the text names a device, which Enter opens as typed.
+  portList_->setInsertPolicy(QComboBox::NoInsert);
+  portList_->lineEdit()->installEventFilter(this);
+  static_cast<PortListBox*>(portList_)->beforePopup = [this] { RefreshPortList(); };
+  portMonitor_ = std::make_unique<SerialPortMonitor>();
+  if (portMonitor_->fd() >= 0) {
+    portNotifier_ = new QSocketNotifier(portMonitor_->fd(), QSocketNotifier::Read, this);
+    connect(portNotifier_, &QSocketNotifier::activated, this, [this] {
+      if (portMonitor_->TakeChanges()) RefreshPortList();
+    });
+  }
 
   OnInitDialog();
 
@@ -133,16 +129,65 @@ void CPortControlDlg::Create(QWidget* owner) {
   connect(speedList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
           [this] { OnClosePort(); });
 
-  if (settings_.autoOpen) OnOpenPort();
+  SetLinkState(LinkState::Closed);
+  if (settings_.autoOpen) {
+    // A device that is not there yet holds nothing up: it is waited for.
+    const std::string device = SelectedDevice();
+    const std::int32_t result = OpenLink(device);
+    if (result != 0 && IsDeviceAbsent(result)) {
+      if (settings_.autoReopen) StartWatch(device);
+      SayOpenFailure(result, device, false);
+      SetLinkState(LinkState::Absent);
+    } else if (result != 0) {
+      SayOpenFailure(result, device, true);
+    }
+  }
+}
+
+bool CPortControlDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == portList_->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        IsTypedDevice(portList_->lineEdit()->text().trimmed().toStdString())) {
+      OnOpenPort();
+      return true;  // not also the window's default button
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void CPortControlDlg::FillPortList() {
-  for (int i = 0; i < kPortCount; ++i) {
-    const std::string name = PortNameForIndex(i);
-    const std::string device = ResolvePortDevice(name, settings_.devices);
-    portList_->addItem(QStringLiteral("COM%1  %2").arg(i + 1).arg(QString::fromStdString(device)));
-  }
+  slots_ = AssignSlots(settings_.devices, DiscoverSerialPorts(), kPortCount);
+  for (const PortSlot& slot : slots_) portList_->addItem(QString::fromStdString(PortEntryText(slot)));
   for (std::uint32_t baud : kSpeeds) speedList_->addItem(QString::number(baud));
+  FitPortListPopup();
+}
+
+void CPortControlDlg::RefreshPortList() {
+  slots_ = AssignSlots(settings_.devices, DiscoverSerialPorts(), kPortCount);
+  // New texts for the same entries: the selection, and so the link, stay;
+  // text the user is typing stays too.
+  QLineEdit* edit = portList_->lineEdit();
+  const bool typing = edit->isModified();
+  const QString typed = edit->text();
+  const QSignalBlocker quiet(portList_);
+  for (std::size_t i = 0; i < slots_.size(); ++i)
+    portList_->setItemText(static_cast<int>(i), QString::fromStdString(PortEntryText(slots_[i])));
+  if (typing) {
+    edit->setText(typed);
+    edit->setModified(true);
+  }
+  FitPortListPopup();
+}
+
+// Closed, the list may cut its entry short; dropped down, every entry shows
+// whole.
+void CPortControlDlg::FitPortListPopup() {
+  const QFontMetrics metrics(portList_->view()->font());
+  int widest = 0;
+  for (int i = 0; i < portList_->count(); ++i)
+    widest = std::max(widest, metrics.horizontalAdvance(portList_->itemText(i)));
+  portList_->view()->setMinimumWidth(widest + 4 * metrics.averageCharWidth());
 }
 
 void CPortControlDlg::OnInitDialog() {
@@ -158,49 +203,8 @@ void CPortControlDlg::OnInitDialog() {
   }
   openButton_->SetFlatLook(false);
   closeButton_->SetFlatLook(false);
-  SetFaceColor(openButton_, kAvailable);
-  SetFaceColor(closeButton_, kUnavailable);
-  statusText_->setText(QStringLiteral("PORT CLOSED"));
-  sendText_->setText(QStringLiteral("0F36B10000"));
-  portOpen_ = 0;
-}
-
-std::string CPortControlDlg::SelectedDevice() const {
-  return ResolvePortDevice(PortNameForIndex(portList_->currentIndex()), settings_.devices);
-}
-
-void CPortControlDlg::ShowLinkState(bool open) {
-  SetFaceColor(openButton_, open ? kUnavailable : kAvailable);
-  SetFaceColor(closeButton_, open ? kAvailable : kUnavailable);
-  statusText_->setText(open ? QStringLiteral("PORT OPENED") : QStringLiteral("PORT CLOSED"));
-  portOpen_ = open ? 1 : 0;
-}
-
-void CPortControlDlg::OnOpenPort() {
-  const std::string device = SelectedDevice();
-  const std::int32_t result = serialPort_.Open(device, this, 0, 0, 0, 0);
-  if (result != 0) {
-    QMessageBox box(QMessageBox::Critical, windowTitle(), QStringLiteral("COM-port NOK"),
-                    QMessageBox::Ok, this);
-    box.setInformativeText(QString::fromStdString(DescribeOpenFailure(result, device)));
-    box.exec();
-    return;
-  }
-  serialPort_.Configure(BaudForIndex(speedList_->currentIndex()), 8, kParityNone, kStopBitsOne);
-  serialPort_.SetFlowControl(kFlowOff);
-  serialPort_.StartListening();
-  statusText_->setToolTip(QString::fromStdString(device));
-  ShowLinkState(true);
-  emit linkChanged(true, {});
-}
-
-void CPortControlDlg::OnClosePort() { CloseLink({}); }
-
-void CPortControlDlg::CloseLink(const QString& reason) {
-  serialPort_.Close();
   ShowLinkState(false);
-  statusText_->setToolTip(reason);
-  emit linkChanged(false, reason);
+  sendText_->setText(QStringLiteral("0F36B10000"));
 }
 
 void CPortControlDlg::OnSendText() {
@@ -219,14 +223,12 @@ void CPortControlDlg::Write(const std::uint8_t* data, std::uint32_t length) {
   serialPort_.Write(data, length, nullptr, nullptr, INFINITE);
 }
 
-void CPortControlDlg::AddTrafficLine(QListWidget* own, QListWidget* other, const std::string& line) {
-  own->addItem(QString::fromStdString(line));
+void CPortControlDlg::AddTrafficLine(TrafficList* own, TrafficList* other, const std::string& line) {
+  own->AddLine(QString::fromStdString(line));
   if (own->count() == kTrafficListLimit) {
-    own->clear();
-    other->clear();
-    return;
+    own->Clear();
+    other->Clear();
   }
-  own->scrollToBottom();
 }
 
 void CPortControlDlg::LogTx(const std::uint8_t* data, std::uint32_t length) {
@@ -237,39 +239,6 @@ void CPortControlDlg::LogTx(const std::uint8_t* data, std::uint32_t length) {
 void CPortControlDlg::LogRx(const std::uint8_t* data, std::uint32_t length) {
   if (!settings_.expertMode) return;
   AddTrafficLine(rxList_, txList_, FormatTrafficLine("RX", clock_.Now(), data, length));
-}
-
-bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
-  bool read = false;
-  if (param1 & EV_RXCHAR) {
-    std::uint8_t buffer[kReadChunk + 1];
-    std::uint32_t count = 0;
-    serialPort_.Read(buffer, kReadChunk, &count, nullptr, INFINITE);
-    LogRx(buffer, count);
-    if (rxByteHandler_)
-      for (std::uint32_t i = 0; i < count; ++i) rxByteHandler_(buffer[i]);
-    read = true;
-  }
-  if (((param1 >> 16) & kLineErrorDeviceLost) && portOpen_ == 1) {
-    const QString reason =
-        QStringLiteral("%1 is gone: the device was unplugged or stopped answering.")
-            .arg(QString::fromStdString(SelectedDevice()));
-    if (settings_.expertMode) AddTrafficLine(rxList_, txList_, reason.toStdString());
-    CloseLink(reason);
-  }
-  return read;
-}
-
-bool CPortControlDlg::event(QEvent* event) {
-  if (event->type() == CDialogComLine::NotifyEventType()) {
-    // One still queued from an earlier open (the line was lost, or closed,
-    // and opened again before it was delivered) is not about this link: a
-    // loss of the old line must not close the new one.
-    const auto* notify = static_cast<CComLineNotifyEvent*>(event);
-    if (notify->OpenNumber() == serialPort_.OpenNumber()) OnSerialNotify(notify->Param1());
-    return true;
-  }
-  return QDialog::event(event);
 }
 
 }  // namespace verdelo

@@ -124,6 +124,8 @@ bool IsTypedDevice(std::string_view text) {
   return text.starts_with('/') || text.starts_with("tcp://") || text.starts_with("rfc2217://");
 }
 
+bool IsDeviceAbsent(std::int32_t code) { return code == ENOENT || code == ENODEV || code == ENXIO; }
+
 std::string DescribeOpenFailure(std::int32_t code, const std::string& device) {
   if (device.empty())
     return "There is no device for this port: plug one in, or name one with a [COMn] line in "

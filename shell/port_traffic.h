@@ -71,6 +71,10 @@ std::span<const ConfigKeyInfo> PortConfigKeys();
 // Applies the port window's keys of config.txt, in file order.
 PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries);
 
+// Whether an open failed because the device is not there (rather than
+// busy, refused or broken): what a watch for its return waits out.
+bool IsDeviceAbsent(std::int32_t code);
+
 // A plain-language reason for a failed open, for the "COM-port NOK" box.
 std::string DescribeOpenFailure(std::int32_t code, const std::string& device);
 

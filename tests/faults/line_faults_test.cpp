@@ -8,7 +8,6 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
-#include <QListWidget>
 
 #include <algorithm>
 #include <cerrno>
@@ -30,6 +29,7 @@
 #include "tests/serial/pty_pair.h"
 #include "tests/support/qt_wait.h"
 #include "tools/mower/virtual_mower.h"
+#include "widgets/traffic_list.h"
 
 namespace verdelo::test {
 namespace {
@@ -53,8 +53,9 @@ class LineFaults : public ::testing::Test {
   std::string PortStatus() { return PortStatusLabel(*window_)->text().toStdString(); }
   std::string PortReason() { return PortStatusLabel(*window_)->toolTip().toStdString(); }
   std::string Label(int id) { return window_->controls().Text(id); }
-  int ListCount(int id) { return qobject_cast<QListWidget*>(Port().Control(id))->count(); }
+  int ListCount(int id) { return qobject_cast<TrafficList*>(Port().Control(id))->count(); }
   void ClickOpen() { qobject_cast<QAbstractButton*>(Port().Control(3))->click(); }
+  void ClickClose() { qobject_cast<QAbstractButton*>(Port().Control(5))->click(); }
 
   TempDir dir_;
   MessageBoxGuard boxes_;
@@ -158,7 +159,8 @@ TEST_F(LineFaults, VanishedDeviceClosesTheLinkWithAReasonWithoutSpinningAndOpens
   EXPECT_NE(PortReason().find("gone"), std::string::npos) << PortReason();
 
   // Closed, it stays idle: the poll cycle runs on without a line, nothing
-  // spins on the hang-up and nothing reopens by itself.
+  // spins on the hang-up, and the dead device behind the name is not taken
+  // for one that came back.
   const long cpuBefore = ProcessCpuMs();
   std::set<std::string> shown;
   std::set<int> steps;
@@ -194,6 +196,110 @@ TEST_F(LineFaults, VanishedDeviceClosesTheLinkWithAReasonWithoutSpinningAndOpens
   EXPECT_TRUE(IsRequestFrame(request)) << request.size() << " bytes";
   device->Send(AnswerBytes(REG_VOLTAGE, 25000));
   EXPECT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) == "Voltage(mV) :25000"; }));
+}
+
+// The texts of the data log's lines, in order.
+std::vector<std::string> LogTexts(const std::filesystem::path& dir) {
+  std::string error;
+  const auto lines = ParseDataLog(dir / "Moro-log.txt", error);
+  std::vector<std::string> texts;
+  if (lines)
+    for (const LogLine& line : *lines) texts.push_back(line.text);
+  return texts;
+}
+
+TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing) {
+  const std::filesystem::path port = dir_.path() / "ttyMower";
+  auto device = std::make_unique<PtyPair>();
+  PointLink(port, device->SlavePath());
+  window_ = StartConsoleWindow(dir_.path(), dir_.path() / "config.txt", port.string(), 1000);
+  ASSERT_EQ(Port().portOpen(), 1);
+  EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("COM1 open")))
+      << window_->windowTitle().toStdString();
+
+  device->CloseMaster();  // unplugged
+  ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
+  EXPECT_NE(PortReason().find("gone"), std::string::npos) << PortReason();
+  EXPECT_TRUE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("COM1 lost: device gone, waiting")))
+      << window_->windowTitle().toStdString();
+
+  // Waiting costs nothing: no loop, only the folder's word or a look a second.
+  const long cpuBefore = ProcessCpuMs();
+  RunEvents(5000);
+  EXPECT_LE(ProcessCpuMs() - cpuBefore, 50) << "CPU time in 5 s of waiting";
+  EXPECT_EQ(Port().portOpen(), 0);
+
+  // Plugged in again: a new device behind the same name.
+  device = std::make_unique<PtyPair>();
+  PointLink(port, device->SlavePath());
+  QElapsedTimer back;
+  back.start();
+  ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 1; }, 1000));
+  EXPECT_LE(back.elapsed(), 1000);
+  EXPECT_EQ(PortStatus(), "PORT OPENED");
+  EXPECT_NE(PortReason().find("came back"), std::string::npos) << PortReason();
+  EXPECT_FALSE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(IsRequestFrame(AwaitRequest(*device, 3000)));
+  device->Send(AnswerBytes(REG_VOLTAGE, 25000));
+  EXPECT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) == "Voltage(mV) :25000"; }));
+
+  // The data log tells the truth about the link, in order.
+  std::vector<std::string> link;
+  for (const std::string& text : LogTexts(dir_.path()))
+    if (text.rfind("=> Link", 0) == 0) link.push_back(text);
+  ASSERT_EQ(link.size(), 2u);
+  EXPECT_EQ(link[0].rfind("=> Link lost: " + port.string() + " is gone", 0), 0u) << link[0];
+  EXPECT_EQ(link[1], "=> Link reopened");
+
+  // Lost again, then Close: the wait ends, and a device that comes back
+  // afterwards is left alone.
+  device->CloseMaster();
+  ASSERT_TRUE(AwaitEvents([&] { return Port().IsWaitingForDevice(); }));
+  ClickClose();
+  EXPECT_FALSE(Port().IsWaitingForDevice());
+  device = std::make_unique<PtyPair>();
+  PointLink(port, device->SlavePath());
+  RunEvents(1500);
+  EXPECT_EQ(Port().portOpen(), 0);
+  EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("COM1 closed")));
+}
+
+TEST_F(LineFaults, DeviceAbsentAtStartIsWaitedForWithoutABoxAndOpenedWhenItAppears) {
+  const std::filesystem::path port = dir_.path() / "by-id" / "usb-mower";
+  window_ = StartConsoleWindow(dir_.path(), dir_.path() / "config.txt", port.string(), kPollMs);
+  EXPECT_TRUE(boxes_.texts().empty());
+  EXPECT_EQ(PortStatus(), "COM-port NOK");
+  EXPECT_NE(PortReason().find("Waiting for the device"), std::string::npos) << PortReason();
+  EXPECT_TRUE(Port().IsWaitingForDevice());
+  // Start-up went on: the poll cycle runs.
+  std::set<int> steps;
+  AwaitEvents([&] {
+    steps.insert(window_->console().pollStep());
+    return steps.size() >= 3;
+  });
+  EXPECT_GE(steps.size(), 3u);
+
+  // Its folder appears first, then the device in it.
+  std::filesystem::create_directory(port.parent_path());
+  PtyPair device;
+  PointLink(port, device.SlavePath());
+  ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 1; }, 1000));
+  EXPECT_TRUE(IsRequestFrame(AwaitRequest(device)));
+}
+
+TEST_F(LineFaults, WithoutAutomaticReopeningALostDeviceStaysClosed) {
+  const std::filesystem::path port = dir_.path() / "ttyMower";
+  auto device = std::make_unique<PtyPair>();
+  PointLink(port, device->SlavePath());
+  StartConsole(port.string(), {"[COMPORT_AUTO_REOPEN]0"});
+  device->CloseMaster();
+  ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
+  EXPECT_FALSE(Port().IsWaitingForDevice());
+  device = std::make_unique<PtyPair>();
+  PointLink(port, device->SlavePath());
+  RunEvents(1500);
+  EXPECT_EQ(Port().portOpen(), 0);
 }
 
 TEST_F(LineFaults, PeerThatStopsReadingFreezesTheWindowForOneStallAtMostAndTheLinkCloses) {

@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QListWidget>
 
 #include <algorithm>
 #include <array>
@@ -29,6 +28,7 @@
 #include "tests/faults/fault_support.h"
 #include "tests/support/qt_wait.h"
 #include "tools/mower/virtual_mower.h"
+#include "widgets/traffic_list.h"
 
 namespace verdelo::test {
 namespace {
@@ -169,8 +169,8 @@ TEST(Soak, ADayWithTheVirtualMowerKeepsMemoryFlatTheTrafficListsBoundedAndTheRot
   console.OnInitDialog();
   ASSERT_TRUE(port.expertMode());
   ASSERT_EQ(window.aboutShown, 0);
-  auto* rxList = qobject_cast<QListWidget*>(port.Control(1000));
-  auto* txList = qobject_cast<QListWidget*>(port.Control(1002));
+  auto* rxList = qobject_cast<TrafficList*>(port.Control(1000));
+  auto* txList = qobject_cast<TrafficList*>(port.Control(1002));
   ASSERT_TRUE(rxList && txList);
 
   std::array<std::vector<std::uint16_t>, kTicksPerMinute> firstMinute;

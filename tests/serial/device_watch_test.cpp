@@ -48,7 +48,8 @@ TEST_F(DeviceWatchTest, LinkRePointedAtANewPseudoTerminalWakesTheWatch) {
   PointLink(link, first->SlavePath());
   DeviceWatch watch(link.string());
   ASSERT_GE(watch.fd(), 0);
-  EXPECT_TRUE(watch.Check());
+  // Still there, it is the device given up on, not one that came back.
+  EXPECT_FALSE(watch.Check());
 
   first.reset();  // the device goes: its node goes with it
   EXPECT_FALSE(watch.Check());
@@ -57,6 +58,22 @@ TEST_F(DeviceWatchTest, LinkRePointedAtANewPseudoTerminalWakesTheWatch) {
   PointLink(link, second.SlavePath());
   EXPECT_TRUE(Wakes(watch, 1000));
   EXPECT_TRUE(watch.Check());
+}
+
+TEST_F(DeviceWatchTest, TheSameDeviceCountsAsBackOnceItHasBeenAway) {
+  test::PtyPair first, second;
+  const fs::path link = dir / "com1";
+  PointLink(link, first.SlavePath());
+  DeviceWatch watch(link.string());
+  EXPECT_FALSE(watch.Check());
+  PointLink(link, second.SlavePath());  // replaced: another device
+  EXPECT_TRUE(watch.Check());
+
+  DeviceWatch again(link.string());
+  fs::remove(link);
+  EXPECT_FALSE(again.Check());
+  PointLink(link, second.SlavePath());  // the very same, back after an absence
+  EXPECT_TRUE(again.Check());
 }
 
 TEST_F(DeviceWatchTest, FolderThatAppearsFirstIsWatchedInTurn) {

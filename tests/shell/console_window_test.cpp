@@ -70,7 +70,7 @@ TEST_F(ConsoleWindow, LayoutFollowsTheTemplate) {
   EXPECT_EQ(t.controls.size(), 131u);
   const DialogUnits units = DialogUnits::ForFont(window->font());
   EXPECT_EQ(window->size(), QSize(units.X(421), units.Y(242)));
-  EXPECT_EQ(window->windowTitle(), "Verdelo - Version 83");
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Verdelo - Version 83 \u2014 COM1 open"));
   for (int id : {1004, 1041, 1055, 1040, 1063, 1109, 1077}) {
     const auto c = std::find_if(t.controls.begin(), t.controls.end(),
                                 [id](const ControlTemplate& c) { return c.id == id; });
@@ -175,6 +175,20 @@ TEST_F(ConsoleWindow, ExpertModeEnablesItsFourButtonsButNeverTheCuttingOnes) {
   Start({"[VALUES_UPDATE_DISABLE]1", "[MORO_EXPERT_MODE]"});
   for (int id : {1056, 1057, 1085, 1086}) EXPECT_TRUE(Control(id)->isEnabled()) << id;
   for (int id : {1081, 1082, 1095, 1096, 1097}) EXPECT_FALSE(Control(id)->isEnabled()) << id;
+}
+
+TEST_F(ConsoleWindow, TitleSaysWhatTheLinkAndTheDataLogAreUpTo) {
+  std::filesystem::create_directory(dir / "Moro-log.txt");  // the log cannot be opened
+  Start({"[VALUES_UPDATE_DISABLE]1"});
+  EXPECT_EQ(window->windowTitle(),
+            QStringLiteral("Verdelo - Version 83 \u2014 COM1 open \u2014 data log: cannot write "
+                           "Moro-log.txt: it is a folder"));
+  qobject_cast<QAbstractButton*>(window->portDialog().Control(5))->click();
+  EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("COM1 closed \u2014 data log:")));
+  std::filesystem::remove(dir / "Moro-log.txt");
+  window->console().WriteLogLine("back");
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("data log written again")))
+      << window->windowTitle().toStdString();
 }
 
 TEST_F(ConsoleWindow, AlarmCaptionKeepsWrappingAndReadsBackWhole) {
