@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include "shell/port_control_dlg.h"
@@ -113,6 +115,42 @@ TEST_F(PortWindow, FailedOpenSaysNokWithTheReasonAndChangesNothing) {
   EXPECT_TRUE(catcher.informative.contains("no device")) << catcher.informative.toStdString();
   EXPECT_EQ(Status(), "PORT CLOSED");
   EXPECT_EQ(window->portOpen(), 0);
+}
+
+TEST_F(PortWindow, EntriesNameTheirDeviceAndRefreshingKeepsTheSelectionAndTheLink) {
+  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COM3]tcp://garden:2000"});
+  auto* list = Get<QComboBox>(1004);
+  EXPECT_EQ(list->itemText(0), QStringLiteral("COM1  %1").arg(QString::fromStdString(pty.SlavePath())));
+  EXPECT_EQ(list->itemText(2), "COM3  tcp://garden:2000");
+  // Dropped down, every entry shows whole.
+  const QFontMetrics metrics(list->view()->font());
+  for (int i = 0; i < list->count(); ++i)
+    EXPECT_GE(list->view()->minimumWidth(), metrics.horizontalAdvance(list->itemText(i))) << i;
+
+  QSignalSpy changed(list, &QComboBox::currentIndexChanged);
+  window->RefreshPortList();
+  list->showPopup();  // refreshes first
+  list->hidePopup();
+  EXPECT_EQ(changed.count(), 0);
+  EXPECT_EQ(list->currentIndex(), 0);
+  EXPECT_EQ(window->portOpen(), 1);
+}
+
+TEST_F(PortWindow, DevicePathTypedIntoTheListOpensAsTypedOnEnter) {
+  PtyPair other;
+  Create({});
+  QLineEdit* edit = Get<QComboBox>(1004)->lineEdit();
+  edit->setText(QString::fromStdString(other.SlavePath()));
+  QTest::keyClick(edit, Qt::Key_Return);
+  ASSERT_EQ(window->portOpen(), 1);
+  EXPECT_EQ(Status(), "PORT OPENED");
+  EXPECT_EQ(Get<QLabel>(1006)->toolTip().toStdString(), other.SlavePath());
+  EXPECT_TRUE(window->LinkStateText().startsWith(QString::fromStdString(other.SlavePath())));
+  // Other typed text is no device: Enter leaves it to the window as before,
+  // and Open uses the selected slot.
+  window->OnClosePort();
+  edit->setText(QStringLiteral("my mower"));
+  EXPECT_EQ(Get<QComboBox>(1004)->currentIndex(), 0);
 }
 
 TEST_F(PortWindow, OpenTwiceKeepsTheLinkOpen) {
