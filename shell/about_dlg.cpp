@@ -22,7 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     return icon;
   });
   for (QLabel* label : findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
-  if (auto* ok = findChild<QPushButton*>(QStringLiteral("control_1")))
+  if (auto* ok = findChild<QPushButton*>(QStringLiteral("control_%1").arg(IDOK)))
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   setFixedSize(units.X(dialog.width), units.Y(dialog.height));
 }
