@@ -1,0 +1,34 @@
+# Makes a program's man page from its own --help text with help2man, so the
+# page and the program cannot disagree, and compresses it the way Debian
+# installs man pages (gzip -9n: best compression, no name or time stamp in
+# the header, so the same program always gives the same file).
+#
+#   cmake -DHELP2MAN=<help2man> -DGZIP=<gzip> -DPROGRAM=<built program>
+#         -DNAME=<one-line description> -DVERSION=<version>
+#         -DINCLUDE=<extra sections, help2man's --include> -DDATE_EPOCH=<seconds>
+#         -DOUTPUT=<page.1.gz> -P man_page.cmake
+cmake_minimum_required(VERSION 3.25)
+
+foreach(variable HELP2MAN GZIP PROGRAM NAME VERSION INCLUDE DATE_EPOCH OUTPUT)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "man_page.cmake needs -D${variable}=...")
+  endif()
+endforeach()
+
+string(REGEX REPLACE "\\.gz$" "" page "${OUTPUT}")
+# The page's date is the release's (help2man reads SOURCE_DATE_EPOCH), not
+# the day of the build.
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DATE_EPOCH}
+          ${HELP2MAN} --no-info "--name=${NAME}" "--version-string=${VERSION}"
+          "--include=${INCLUDE}" "--output=${page}" ${PROGRAM}
+  RESULT_VARIABLE result
+  ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "help2man failed on ${PROGRAM}: ${errors}")
+endif()
+
+execute_process(COMMAND ${GZIP} -9n -c ${page} OUTPUT_FILE ${OUTPUT} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "gzip failed on ${page}")
+endif()
