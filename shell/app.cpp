@@ -47,6 +47,8 @@ void IgnoreFileSizeSignal() {
 
 CKelvoPCApp::CKelvoPCApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Verdelo"));
+  // Wayland desktops match the window to its menu entry and icon by this.
+  setDesktopFileName(QStringLiteral("org.example.verdelo"));
   setQuitOnLastWindowClosed(false);
 }
 
