@@ -146,7 +146,7 @@ TEST_F(LineFaults, VanishedDeviceClosesTheLinkWithAReasonWithoutSpinningAndOpens
   const std::filesystem::path port = dir_.path() / "ttyMower";
   auto device = std::make_unique<PtyPair>();
   PointLink(port, device->SlavePath());
-  StartConsole(port.string());
+  StartConsole(port.string(), {"[COMPORT_AUTO_REOPEN]0"});
   ASSERT_TRUE(IsRequestFrame(AwaitRequest(*device)));
   device->Send(AnswerBytes(REG_VOLTAGE, 24000));
   ASSERT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) == "Voltage(mV) :24000"; }));
@@ -159,8 +159,8 @@ TEST_F(LineFaults, VanishedDeviceClosesTheLinkWithAReasonWithoutSpinningAndOpens
   EXPECT_NE(PortReason().find("gone"), std::string::npos) << PortReason();
 
   // Closed, it stays idle: the poll cycle runs on without a line, nothing
-  // spins on the hang-up, and the dead device behind the name is not taken
-  // for one that came back.
+  // spins on the hang-up and, with reopening switched off, nothing opens by
+  // itself.
   const long cpuBefore = ProcessCpuMs();
   std::set<std::string> shown;
   std::set<int> steps;
@@ -217,7 +217,11 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("COM1 open")))
       << window_->windowTitle().toStdString();
 
-  device->CloseMaster();  // unplugged
+  // Unplugged: the device goes, and so does its name, as a device manager
+  // takes its by-id link away (a name left on a dead pseudo-terminal could
+  // lead to another test's new one).
+  device->CloseMaster();
+  std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
   EXPECT_NE(PortReason().find("gone"), std::string::npos) << PortReason();
   EXPECT_TRUE(Port().IsWaitingForDevice());
@@ -255,6 +259,7 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   // Lost again, then Close: the wait ends, and a device that comes back
   // afterwards is left alone.
   device->CloseMaster();
+  std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().IsWaitingForDevice(); }));
   ClickClose();
   EXPECT_FALSE(Port().IsWaitingForDevice());
@@ -294,6 +299,7 @@ TEST_F(LineFaults, WithoutAutomaticReopeningALostDeviceStaysClosed) {
   PointLink(port, device->SlavePath());
   StartConsole(port.string(), {"[COMPORT_AUTO_REOPEN]0"});
   device->CloseMaster();
+  std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
   EXPECT_FALSE(Port().IsWaitingForDevice());
   device = std::make_unique<PtyPair>();
