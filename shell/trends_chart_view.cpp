@@ -1,0 +1,166 @@
+#include "shell/trends_chart_view.h"
+
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace verdelo {
+
+TrendsChartView::TrendsChartView(const QString& title, const QString& unit, bool showTimes, QWidget* parent)
+    : QChartView(new QChart, parent),
+      timeAxis_(new QDateTimeAxis),
+      valueAxis_(new QValueAxis),
+      cursorLine_(new QGraphicsLineItem) {
+  setRenderHint(QPainter::Antialiasing, false);
+  setFocusPolicy(Qt::NoFocus);  // the window takes the keys
+  setMouseTracking(true);
+  setMinimumHeight(showTimes ? 96 : 64);
+  QChart* c = chart();
+  c->setAnimationOptions(QChart::NoAnimation);
+  c->legend()->hide();
+  c->setMargins(kMargins);
+  c->setBackgroundRoundness(0);
+  c->setTitle(title);
+  QFont titleFont = c->titleFont();
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 0.9);
+  c->setTitleFont(titleFont);
+
+  timeAxis_->setFormat(QStringLiteral("dd.MM. hh:mm"));
+  timeAxis_->setTickCount(7);
+  timeAxis_->setLabelsVisible(showTimes);
+  c->addAxis(timeAxis_, Qt::AlignBottom);
+
+  QFont labels = valueAxis_->labelsFont();
+  labels.setPointSizeF(std::max(7.0, titleFont.pointSizeF() * 0.85));
+  valueAxis_->setLabelsFont(labels);
+  valueAxis_->setLabelFormat(QStringLiteral("%.4g"));
+  valueAxis_->setTitleText(unit.isEmpty() ? QStringLiteral(" ") : unit);
+  valueAxis_->setTickCount(3);
+  c->addAxis(valueAxis_, Qt::AlignLeft);
+
+  QPen pen(QColor(40, 40, 40, 160));
+  pen.setStyle(Qt::DashLine);
+  cursorLine_->setPen(pen);
+  cursorLine_->setZValue(100);
+  cursorLine_->hide();
+  scene()->addItem(cursorLine_);
+}
+
+void TrendsChartView::Attach(QAbstractSeries* series) {
+  chart()->addSeries(series);
+  series->attachAxis(timeAxis_);
+  series->attachAxis(valueAxis_);
+}
+
+void TrendsChartView::SetTimeRange(qint64 from, qint64 to) {
+  // Seconds when a few minutes are shown, the year when months are.
+  const qint64 span = to - from;
+  timeAxis_->setFormat(span < 15 * 60'000          ? QStringLiteral("hh:mm:ss")
+                       : span < 3 * 24 * 3'600'000  ? QStringLiteral("dd.MM. hh:mm")
+                       : span < 60 * 24 * 3'600'000LL ? QStringLiteral("ddd dd.MM.")
+                                                     : QStringLiteral("dd.MM.yyyy"));
+  timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+  PlaceCursor();
+}
+
+void TrendsChartView::SetValueRange(double least, double greatest) {
+  if (!(greatest > least)) {
+    const double pad = std::max(1.0, std::abs(least) * 0.05);
+    least -= pad;
+    greatest += pad;
+  }
+  // Round steps of 1, 2 or 5 times a power of ten, as many as fit the
+  // plot's height with room for their labels.
+  const int fit = std::clamp(static_cast<int>(chart()->plotArea().height() / 22), 1, 6);
+  const double rough = (greatest - least) / fit;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  double step = power;
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    step = m * power;
+    if (step >= rough) break;
+  }
+  const double bottom = std::floor(least / step) * step;
+  const double top = std::ceil(greatest / step) * step;
+  valueAxis_->setRange(bottom, top);
+  valueAxis_->setTickCount(static_cast<int>(std::lround((top - bottom) / step)) + 1);
+  PlaceCursor();
+}
+
+std::optional<qint64> TrendsChartView::TimeAt(QPointF viewPos) const {
+  const QPointF scenePos = mapToScene(viewPos.toPoint());
+  const QPointF chartPos = chart()->mapFromScene(scenePos);
+  if (!chart()->plotArea().contains(chartPos)) return std::nullopt;
+  return static_cast<qint64>(std::llround(chart()->mapToValue(chartPos).x()));
+}
+
+int TrendsChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->plotArea().width())); }
+
+void TrendsChartView::SetCursor(std::optional<qint64> t) {
+  cursor_ = t;
+  PlaceCursor();
+}
+
+void TrendsChartView::PlaceCursor() {
+  const QRectF plot = chart()->plotArea();
+  if (!cursor_ || plot.isEmpty()) {
+    cursorLine_->hide();
+    return;
+  }
+  const double x = chart()->mapToPosition(QPointF(static_cast<double>(*cursor_), 0)).x();
+  if (x < plot.left() || x > plot.right()) {
+    cursorLine_->hide();
+    return;
+  }
+  const QPointF top = chart()->mapToScene(QPointF(x, plot.top()));
+  const QPointF bottom = chart()->mapToScene(QPointF(x, plot.bottom()));
+  cursorLine_->setLine(QLineF(top, bottom));
+  cursorLine_->show();
+}
+
+void TrendsChartView::wheelEvent(QWheelEvent* event) {
+  const std::optional<qint64> anchor = TimeAt(event->position());
+  const int steps = event->angleDelta().y();
+  if (!anchor || steps == 0) return;
+  emit zoomRequested(*anchor, std::pow(0.8, steps / 120.0));
+  event->accept();
+}
+
+void TrendsChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragX_ = event->position().toPoint().x();
+  event->accept();
+}
+
+void TrendsChartView::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF pos = event->position();
+  if (dragX_ && (event->buttons() & Qt::LeftButton)) {
+    const double msPerPixel = (timeAxis_->max().toMSecsSinceEpoch() - timeAxis_->min().toMSecsSinceEpoch()) /
+                              std::max(1.0, chart()->plotArea().width());
+    const int dx = pos.toPoint().x() - *dragX_;
+    dragX_ = pos.toPoint().x();
+    if (dx != 0) emit panRequested(static_cast<qint64>(std::llround(-dx * msPerPixel)));
+  }
+  if (const std::optional<qint64> t = TimeAt(pos)) {
+    emit cursorMoved(*t, event->globalPosition().toPoint());
+  }
+  event->accept();
+}
+
+void TrendsChartView::mouseReleaseEvent(QMouseEvent* event) {
+  dragX_.reset();
+  event->accept();
+}
+
+void TrendsChartView::leaveEvent(QEvent* event) {
+  emit cursorLeft();
+  QChartView::leaveEvent(event);
+}
+
+void TrendsChartView::resizeEvent(QResizeEvent* event) {
+  QChartView::resizeEvent(event);
+  PlaceCursor();
+  emit resized();
+}
+
+}  // namespace verdelo

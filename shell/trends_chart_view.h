@@ -1,0 +1,63 @@
+// One chart of the trends window: a value axis with its unit under the
+// shared time axis, the cursor's line, and the mouse turned into zooming,
+// panning and cursor moves on the time axis.
+#pragma once
+
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QGraphicsLineItem>
+#include <QValueAxis>
+
+#include <optional>
+
+namespace verdelo {
+
+class TrendsChartView : public QChartView {
+  Q_OBJECT
+ public:
+  // `unit` titles the value axis; `showTimes` puts the times under it.
+  TrendsChartView(const QString& title, const QString& unit, bool showTimes, QWidget* parent = nullptr);
+
+  // Around the chart's content; the window widens them to line the plots up.
+  static constexpr QMargins kMargins{4, 2, 8, 2};
+
+  QDateTimeAxis* timeAxis() const { return timeAxis_; }
+  QValueAxis* valueAxis() const { return valueAxis_; }
+  // Adds a series on both axes.
+  void Attach(QAbstractSeries* series);
+
+  void SetTimeRange(qint64 from, qint64 to);
+  // Values from `least` to `greatest` with some room around them.
+  void SetValueRange(double least, double greatest);
+  // The time under a point of the view; empty outside the plot.
+  std::optional<qint64> TimeAt(QPointF viewPos) const;
+  void SetCursor(std::optional<qint64> t);
+  std::optional<qint64> cursor() const { return cursor_; }
+  int PlotWidth() const;
+
+ signals:
+  void zoomRequested(qint64 anchor, double factor);
+  void panRequested(qint64 byMs);
+  void cursorMoved(qint64 t, QPoint globalPos);
+  void cursorLeft();
+  void resized();
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void PlaceCursor();
+
+  QDateTimeAxis* timeAxis_;
+  QValueAxis* valueAxis_;
+  QGraphicsLineItem* cursorLine_;
+  std::optional<qint64> cursor_;
+  std::optional<int> dragX_;
+};
+
+}  // namespace verdelo

@@ -1,0 +1,368 @@
+#include "shell/trends_charts.h"
+
+#include <QGraphicsLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace verdelo {
+
+using trends::Info;
+using trends::Point;
+using trends::SeriesId;
+
+namespace {
+
+QString Unit(SeriesId id) { return QString::fromUtf8(Info(id).unit.data(), static_cast<int>(Info(id).unit.size())); }
+QString Label(SeriesId id) { return QString::fromUtf8(Info(id).label.data(), static_cast<int>(Info(id).label.size())); }
+
+QList<QPointF> Scaled(const std::vector<Point>& points, double scale) {
+  QList<QPointF> list;
+  list.reserve(static_cast<qsizetype>(points.size()));
+  for (const Point& p : points) list.append(QPointF(static_cast<double>(p.t), p.v * scale));
+  return list;
+}
+
+// Least and greatest value shown between `from` and `to`; the points just
+// outside count only when nothing lies inside.
+struct Extent {
+  double least = std::numeric_limits<double>::max();
+  double greatest = std::numeric_limits<double>::lowest();
+  bool any() const { return least <= greatest; }
+  void Take(double v) {
+    least = std::min(least, v);
+    greatest = std::max(greatest, v);
+  }
+};
+
+Extent ExtentOf(const QList<QPointF>& points, qint64 from, qint64 to) {
+  Extent inside, all;
+  for (const QPointF& p : points) {
+    all.Take(p.y());
+    if (p.x() >= static_cast<double>(from) && p.x() <= static_cast<double>(to)) inside.Take(p.y());
+  }
+  return inside.any() ? inside : all;
+}
+
+QScatterSeries::MarkerShape ShapeOf(trends::MarkerKind kind) {
+  switch (kind) {
+    case trends::MarkerKind::Alarm: return QScatterSeries::MarkerShapeTriangle;
+    case trends::MarkerKind::Script: return QScatterSeries::MarkerShapeStar;
+    case trends::MarkerKind::Pulse: return QScatterSeries::MarkerShapeRectangle;
+    case trends::MarkerKind::Event: return QScatterSeries::MarkerShapeCircle;
+  }
+  return QScatterSeries::MarkerShapeCircle;
+}
+
+QColor ColorOf(trends::MarkerKind kind) {
+  switch (kind) {
+    case trends::MarkerKind::Alarm: return QColor(200, 0, 0);
+    case trends::MarkerKind::Script: return QColor(120, 40, 160);
+    case trends::MarkerKind::Pulse: return QColor(0, 90, 200);
+    case trends::MarkerKind::Event: return QColor(60, 60, 60);
+  }
+  return Qt::black;
+}
+
+}  // namespace
+
+QColor TrendsCharts::GroupColor(trends::StatusGroup group) {
+  switch (group) {
+    case trends::StatusGroup::Cutting: return QColor(76, 175, 80);
+    case trends::StatusGroup::Returning: return QColor(255, 152, 0);
+    case trends::StatusGroup::Charging: return QColor(33, 150, 243);
+    case trends::StatusGroup::Idle: return QColor(176, 176, 176);
+    case trends::StatusGroup::Attention: return QColor(240, 210, 40);
+    case trends::StatusGroup::Error: return QColor(229, 57, 53);
+    case trends::StatusGroup::Unknown: return QColor(171, 71, 188);
+  }
+  return Qt::gray;
+}
+
+TrendsCharts::TrendsCharts(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  visible_.fill(true);
+
+  TrendsChartView* status = AddView(QStringLiteral("Status and events"), QString());
+  status->setMinimumHeight(56);
+  status->setMaximumHeight(90);
+  status->valueAxis()->setRange(0, 1);
+  status->valueAxis()->setLabelsColor(Qt::transparent);
+  status->valueAxis()->setGridLineVisible(false);
+  viewOf_[trends::Index(SeriesId::Status)] = status;
+  for (int g = 0; g < trends::kStatusGroupCount; ++g) {
+    auto* area = new QAreaSeries(new QLineSeries(this));
+    const QColor color = GroupColor(static_cast<trends::StatusGroup>(g));
+    area->setColor(color);
+    area->setBorderColor(color);
+    area->setName(QString::fromLatin1(trends::GroupName(static_cast<trends::StatusGroup>(g))));
+    status->Attach(area);
+    bands_[static_cast<std::size_t>(g)] = area;
+  }
+  for (int k = 0; k < trends::kMarkerKindCount; ++k) {
+    auto* scatter = new QScatterSeries;
+    scatter->setMarkerShape(ShapeOf(static_cast<trends::MarkerKind>(k)));
+    scatter->setMarkerSize(9);
+    scatter->setColor(ColorOf(static_cast<trends::MarkerKind>(k)));
+    scatter->setBorderColor(Qt::white);
+    status->Attach(scatter);
+    markers_[static_cast<std::size_t>(k)] = scatter;
+  }
+
+  TrendsChartView* voltage = AddView(Label(SeriesId::Voltage), Unit(SeriesId::Voltage));
+  AddLine(voltage, SeriesId::Voltage, QColor(0, 120, 60));
+  minimumVoltage_ = new QLineSeries;
+  QPen dashed(QColor(200, 0, 0));
+  dashed.setStyle(Qt::DashLine);
+  minimumVoltage_->setPen(dashed);
+  minimumVoltage_->setName(QStringLiteral("minimum voltage"));
+  voltage->Attach(minimumVoltage_);
+
+  TrendsChartView* current = AddView(Label(SeriesId::Current), Unit(SeriesId::Current));
+  charging_ = new QAreaSeries(new QLineSeries(this), new QLineSeries(this));
+  charging_->setColor(QColor(33, 150, 243, 110));
+  charging_->setBorderColor(Qt::transparent);
+  charging_->setName(QStringLiteral("charging"));
+  draining_ = new QAreaSeries(new QLineSeries(this), new QLineSeries(this));
+  draining_->setColor(QColor(229, 57, 53, 110));
+  draining_->setBorderColor(Qt::transparent);
+  draining_->setName(QStringLiteral("draining"));
+  current->Attach(charging_);
+  current->Attach(draining_);
+  AddLine(current, SeriesId::Current, QColor(50, 50, 50));
+
+  AddLine(AddView(Label(SeriesId::Charge), Unit(SeriesId::Charge)), SeriesId::Charge, QColor(0, 90, 200));
+  AddLine(AddView(Label(SeriesId::Temperature), Unit(SeriesId::Temperature)), SeriesId::Temperature,
+          QColor(200, 90, 0));
+  // The signals' key is in the title: a legend beside a fixed plot area
+  // leaves Qt Charts drawing the grid where the plot was before.
+  struct Signal {
+    SeriesId id;
+    QColor color;
+  };
+  const Signal signalLines[] = {{SeriesId::BoundaryFront, QColor(0, 120, 200)},
+                                {SeriesId::BoundaryRear, QColor(120, 180, 240)},
+                                {SeriesId::Guide, QColor(200, 120, 0)},
+                                {SeriesId::Quality, QColor(90, 90, 90)}};
+  QString key = QStringLiteral("Signals:");
+  for (const Signal& s : signalLines)
+    key += QStringLiteral(" &nbsp;<span style=\"color:%1\">\u25A0</span> %2").arg(s.color.name(), Label(s.id).toLower());
+  TrendsChartView* signalView = AddView(key, QString());
+  for (const Signal& s : signalLines) AddLine(signalView, s.id, s.color);
+  AddLine(AddView(Label(SeriesId::CuttingEffort), QString()), SeriesId::CuttingEffort, QColor(60, 140, 40));
+  AddLine(AddView(Label(SeriesId::RainLevel), QString()), SeriesId::RainLevel, QColor(30, 60, 200));
+  UpdateTimeLabels();
+
+  for (TrendsChartView* view : views_) {
+    connect(view, &TrendsChartView::zoomRequested, this, &TrendsCharts::zoomRequested);
+    connect(view, &TrendsChartView::panRequested, this, &TrendsCharts::panRequested);
+    connect(view, &TrendsChartView::cursorMoved, this,
+            [this, view](qint64 t, QPoint global) { emit cursorMoved(t, global, view); });
+    connect(view, &TrendsChartView::cursorLeft, this, &TrendsCharts::cursorLeft);
+    connect(view, &TrendsChartView::resized, this, [this] {
+      if (alignPosted_) return;
+      alignPosted_ = true;
+      QTimer::singleShot(0, this, [this] {
+        alignPosted_ = false;
+        AlignPlots();
+      });
+    });
+  }
+}
+
+TrendsChartView* TrendsCharts::AddView(const QString& title, const QString& unit) {
+  auto* view = new TrendsChartView(title, unit, false, this);
+  layout()->addWidget(view);
+  views_.push_back(view);
+  return view;
+}
+
+QLineSeries* TrendsCharts::AddLine(TrendsChartView* view, SeriesId id, QColor color) {
+  auto* line = new QLineSeries;
+  QPen pen(color);
+  pen.setWidthF(1.5);
+  line->setPen(pen);
+  line->setName(Label(id));
+  view->Attach(line);
+  lines_[static_cast<std::size_t>(trends::Index(id))] = line;
+  viewOf_[static_cast<std::size_t>(trends::Index(id))] = view;
+  return line;
+}
+
+TrendsChartView* TrendsCharts::ViewOf(SeriesId id) const { return viewOf_[static_cast<std::size_t>(trends::Index(id))]; }
+
+void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to) {
+  const int width = views_.front()->PlotWidth();
+  for (TrendsChartView* view : views_) view->SetTimeRange(from, to);
+  std::array<Extent, trends::kSeriesCount> extents;
+  for (SeriesId id : trends::AllSeries()) {
+    QLineSeries* line = lines_[static_cast<std::size_t>(trends::Index(id))];
+    if (line == nullptr) continue;
+    const std::vector<Point> points = store.Decimated(id, from, to, width);
+    const QList<QPointF> scaled = Scaled(points, Info(id).scale);
+    line->replace(scaled);
+    if (IsSeriesVisible(id)) extents[static_cast<std::size_t>(trends::Index(id))] = ExtentOf(scaled, from, to);
+    if (id == SeriesId::Current) ShowCurrent(points, from, to);
+  }
+  // Each chart's value axis spans what its visible series show.
+  for (TrendsChartView* view : views_) {
+    if (view == statusView()) continue;
+    Extent extent;
+    for (SeriesId id : trends::AllSeries()) {
+      const Extent& e = extents[static_cast<std::size_t>(trends::Index(id))];
+      if (ViewOf(id) == view && e.any()) extent.Take(e.least), extent.Take(e.greatest);
+    }
+    if (view == ViewOf(SeriesId::Voltage)) {
+      QList<QPointF> limit;
+      if (minimumVolts_) {
+        limit = {QPointF(static_cast<double>(from), *minimumVolts_), QPointF(static_cast<double>(to), *minimumVolts_)};
+        extent.Take(*minimumVolts_);
+      }
+      minimumVoltage_->replace(limit);
+    }
+    if (extent.any()) view->SetValueRange(extent.least, extent.greatest);
+  }
+  ShowStatus(store, from, to, width);
+  AlignPlots();
+}
+
+// Each chart's own layout places its plot after its value labels; wider
+// margins on the charts with narrower labels bring every plot to the same
+// left and right edges. (A fixed plot area would do it too, but Qt Charts
+// then draws some grids where the plot would have been.)
+void TrendsCharts::AlignPlots() {
+  struct Natural {
+    TrendsChartView* view;
+    QRectF plot;
+  };
+  std::vector<Natural> shown;
+  double left = 0, right = std::numeric_limits<double>::max();
+  for (TrendsChartView* view : views_) {
+    if (view->isHidden()) continue;
+    view->chart()->setMargins(TrendsChartView::kMargins);
+    view->chart()->layout()->activate();
+    const QRectF plot = view->chart()->plotArea();
+    shown.push_back({view, plot});
+    left = std::max(left, plot.left());
+    right = std::min(right, plot.right());
+  }
+  for (const Natural& n : shown) {
+    QMargins margins = TrendsChartView::kMargins;
+    margins.setLeft(margins.left() + static_cast<int>(std::lround(left - n.plot.left())));
+    margins.setRight(margins.right() + static_cast<int>(std::lround(n.plot.right() - right)));
+    n.view->chart()->setMargins(margins);
+    n.view->chart()->layout()->activate();
+    n.view->SetCursor(n.view->cursor());
+  }
+}
+
+
+// Current above zero (charging) and below (draining) as two filled areas
+// from the zero line, meeting where the line crosses zero.
+void TrendsCharts::ShowCurrent(const std::vector<Point>& points, qint64 from, qint64 to) {
+  QList<QPointF> above, below;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const double x = static_cast<double>(points[i].t);
+    const double v = points[i].v;
+    if (i > 0) {
+      const double px = static_cast<double>(points[i - 1].t);
+      const double pv = points[i - 1].v;
+      if ((pv < 0 && v > 0) || (pv > 0 && v < 0)) {
+        const QPointF zero(px + (x - px) * (-pv) / (v - pv), 0);
+        above.append(zero);
+        below.append(zero);
+      }
+    }
+    above.append(QPointF(x, std::max(v, 0.0)));
+    below.append(QPointF(x, std::min(v, 0.0)));
+  }
+  const double left = points.empty() ? static_cast<double>(from) : static_cast<double>(points.front().t);
+  const double right = points.empty() ? static_cast<double>(to) : static_cast<double>(points.back().t);
+  const QList<QPointF> zero = {QPointF(left, 0), QPointF(right, 0)};
+  charging_->upperSeries()->replace(above);
+  charging_->lowerSeries()->replace(zero);
+  draining_->upperSeries()->replace(zero);
+  draining_->lowerSeries()->replace(below);
+}
+
+// Each status group's bands as one area whose outline rises to 1 over a
+// band and drops to 0 between them.
+void TrendsCharts::ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width) {
+  std::array<QList<QPointF>, trends::kStatusGroupCount> combs;
+  bandCount_ = 0;
+  if (IsSeriesVisible(SeriesId::Status)) {
+    for (const trends::Band& band : store.Bands(from, to, width)) {
+      auto& comb = combs[static_cast<std::size_t>(trends::GroupOfStatus(band.status))];
+      const double a = static_cast<double>(band.from), b = static_cast<double>(band.to);
+      comb.append({QPointF(a, 0), QPointF(a, 1), QPointF(b, 1), QPointF(b, 0)});
+      ++bandCount_;
+    }
+  }
+  for (int g = 0; g < trends::kStatusGroupCount; ++g)
+    bands_[static_cast<std::size_t>(g)]->upperSeries()->replace(combs[static_cast<std::size_t>(g)]);
+
+  std::array<QList<QPointF>, trends::kMarkerKindCount> marks;
+  markerCount_ = 0;
+  if (markersVisible_) {
+    for (const trends::Marker& m : store.Markers(from, to, width)) {
+      marks[static_cast<std::size_t>(m.kind)].append(QPointF(static_cast<double>(m.t), 0.5));
+      ++markerCount_;
+    }
+  }
+  for (int k = 0; k < trends::kMarkerKindCount; ++k)
+    markers_[static_cast<std::size_t>(k)]->replace(marks[static_cast<std::size_t>(k)]);
+}
+
+void TrendsCharts::SetSeriesVisible(SeriesId id, bool visible) {
+  visible_[static_cast<std::size_t>(trends::Index(id))] = visible;
+  if (QLineSeries* line = lines_[static_cast<std::size_t>(trends::Index(id))]) line->setVisible(visible);
+  if (id == SeriesId::Current) {
+    charging_->setVisible(visible);
+    draining_->setVisible(visible);
+  }
+  // A chart stays while any of its series, or the status strip's markers,
+  // is shown.
+  TrendsChartView* view = ViewOf(id);
+  bool any = view == statusView() && markersVisible_;
+  for (SeriesId other : trends::AllSeries())
+    if (ViewOf(other) == view && IsSeriesVisible(other)) any = true;
+  view->setVisible(any);
+  UpdateTimeLabels();
+}
+
+bool TrendsCharts::IsSeriesVisible(SeriesId id) const { return visible_[static_cast<std::size_t>(trends::Index(id))]; }
+
+void TrendsCharts::SetMarkersVisible(bool visible) {
+  markersVisible_ = visible;
+  SetSeriesVisible(SeriesId::Status, IsSeriesVisible(SeriesId::Status));
+}
+
+void TrendsCharts::SetMinimumVoltage(std::optional<double> volts) { minimumVolts_ = volts; }
+
+void TrendsCharts::SetCursor(std::optional<qint64> t) {
+  for (TrendsChartView* view : views_) view->SetCursor(t);
+}
+
+int TrendsCharts::PointCount(SeriesId id) const {
+  if (id == SeriesId::Status) return bandCount_;
+  const QLineSeries* line = lines_[static_cast<std::size_t>(trends::Index(id))];
+  return line ? static_cast<int>(line->count()) : 0;
+}
+
+// Times are written under the lowest chart shown only.
+void TrendsCharts::UpdateTimeLabels() {
+  TrendsChartView* lowest = nullptr;
+  for (TrendsChartView* view : views_)
+    if (!view->isHidden()) lowest = view;
+  for (TrendsChartView* view : views_) {
+    view->timeAxis()->setLabelsVisible(view == lowest);
+    view->setMinimumHeight(view == statusView() ? 56 : view == lowest ? 96 : 64);
+  }
+}
+
+}  // namespace verdelo

@@ -1,0 +1,50 @@
+// The shown range as comma-separated values.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/trends/time_zone.h"
+#include "trends/csv_export.h"
+
+namespace verdelo::trends {
+namespace {
+
+constexpr std::int64_t kT = 1772701623000;  // 2026-03-05 09:07:03 UTC
+
+TEST(CsvExport, HeaderRowsInTimeOrderAndQuotedEvents) {
+  test::ScopedTimeZone zone("Europe/Berlin");
+  SeriesStore store;
+  store.Add(SeriesId::Voltage, kT, 25100);
+  store.Add(SeriesId::Current, kT, -1700);
+  store.Add(SeriesId::Status, kT + 250, 1002);
+  store.Add(SeriesId::Voltage, kT + 60000, 25050);
+  store.Add(SeriesId::Voltage, kT + 120000, 25000);  // after the range
+  Batch batch;
+  batch.markers.push_back({kT + 250, MarkerKind::Script, "=> SCRIPT2 toggle MAN/AUTO, \"Vmin\""});
+  store.Add(batch);
+  std::ostringstream out;
+  WriteCsv(store, kT - 1000, kT + 60000, out);
+  EXPECT_EQ(out.str(),
+            "time,voltage_V,current_mA,charge_mAh,temperature_C,boundary_front,boundary_rear,guide,quality,"
+            "cutting_effort,rain_level,status,event\r\n"
+            "2026-03-05T10:07:03.000+01:00,25.100,-1700,,,,,,,,,,\r\n"
+            "2026-03-05T10:07:03.250+01:00,,,,,,,,,,,1002,\"=> SCRIPT2 toggle MAN/AUTO, \"\"Vmin\"\"\"\r\n"
+            "2026-03-05T10:08:03.000+01:00,25.050,,,,,,,,,,,\r\n");
+}
+
+TEST(CsvExport, LongRangesAreWrittenWholeAcrossDays) {
+  test::ScopedTimeZone zone("UTC");
+  SeriesStore store;
+  const std::int64_t day = 24 * 3600 * 1000LL;
+  for (int i = 0; i < 5 * 24; ++i) store.Add(SeriesId::Temperature, kT + i * 3600 * 1000LL, i % 30);
+  std::ostringstream out;
+  WriteCsv(store, kT, kT + 5 * day, out);
+  const std::string csv = out.str();
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 5 * 24);
+  EXPECT_NE(csv.find("2026-03-05T09:07:03.000+00:00,,,,0,"), std::string::npos);
+  EXPECT_NE(csv.find("2026-03-10T08:07:03.000+00:00,,,,29,"), std::string::npos);
+  EXPECT_EQ(IsoLocalTime(-1), "1969-12-31T23:59:59.999+00:00");
+}
+
+}  // namespace
+}  // namespace verdelo::trends

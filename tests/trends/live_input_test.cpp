@@ -1,0 +1,84 @@
+// The console's decoded values into the live store, and the view's moves
+// over time.
+#include <gtest/gtest.h>
+
+#include "tests/trends/time_zone.h"
+#include "trends/live_input.h"
+#include "trends/view_range.h"
+
+namespace verdelo::trends {
+namespace {
+
+TEST(LiveInput, EachChartedValueLandsInItsSeriesAtItsArrivalTime) {
+  test::ScopedTimeZone zone("Europe/Berlin");
+  SeriesStore store;
+  LiveInput live(store);
+  IValueObserver& observer = live;
+  const LocalTime arrival{2026, 7, 1, 12, 0, 5, 250};  // summer time: UTC+2
+  const std::int64_t expectedMs = 1782900005250;        // 2026-07-01 10:00:05.250 UTC
+  struct Case {
+    ValueId value;
+    std::optional<SeriesId> series;
+  };
+  for (const Case& c : {Case{ValueId::Voltage, SeriesId::Voltage}, Case{ValueId::Current, SeriesId::Current},
+                        Case{ValueId::Charge, SeriesId::Charge}, Case{ValueId::Temperature, SeriesId::Temperature},
+                        Case{ValueId::BoundaryFront, SeriesId::BoundaryFront},
+                        Case{ValueId::BoundaryRear, SeriesId::BoundaryRear}, Case{ValueId::GuideG1, SeriesId::Guide},
+                        Case{ValueId::Quality, SeriesId::Quality}, Case{ValueId::CuttingEffort, SeriesId::CuttingEffort},
+                        Case{ValueId::RainLevel, SeriesId::RainLevel}, Case{ValueId::Status, SeriesId::Status},
+                        Case{ValueId::ClockHours, std::nullopt}, Case{ValueId::Value12030, std::nullopt},
+                        Case{ValueId::FarSignal, std::nullopt}, Case{ValueId::Power, std::nullopt}}) {
+    const int value = 100 + static_cast<int>(c.value);
+    observer.OnValue(c.value, value, arrival);
+    if (!c.series) continue;
+    const std::optional<Reading> r = store.At(*c.series, expectedMs);
+    ASSERT_TRUE(r) << ValueName(c.value);
+    EXPECT_EQ(r->t, expectedMs) << ValueName(c.value);
+    EXPECT_EQ(r->least, value) << ValueName(c.value);
+  }
+  EXPECT_EQ(live.received(), 11u);
+  EXPECT_EQ(store.TimeRange(), std::make_pair(expectedMs, expectedMs));
+  // No such time: dropped.
+  observer.OnValue(ValueId::Voltage, 1, LocalTime{2026, 2, 30, 12, 0, 0, 0});
+  EXPECT_EQ(live.received(), 11u);
+}
+
+TEST(LiveInput, TheHourRepeatedWhenClocksGoBackRunsOn) {
+  test::ScopedTimeZone zone("Europe/Berlin");
+  SeriesStore store;
+  LiveInput live(store);
+  // 02:59:59 summer time, then 02:00:00 winter time one second later.
+  live.OnValue(ValueId::Voltage, 1, LocalTime{2025, 10, 26, 2, 59, 59, 0});
+  live.OnValue(ValueId::Voltage, 2, LocalTime{2025, 10, 26, 2, 0, 0, 0});
+  const auto range = store.TimeRange();
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->second - range->first, 1000);
+  EXPECT_EQ(store.outOfOrder(), 0u);
+}
+
+TEST(ViewRange, LastAllZoomAndPan) {
+  constexpr std::int64_t kHour = 3'600'000;
+  const TimeSpan data{10 * kHour, 20 * kHour};
+  ViewRange view;
+  view.ShowLast(kHour, data);
+  EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(19 * kHour, 20 * kHour));
+  view.Update(TimeSpan{10 * kHour, 21 * kHour});  // new data: it scrolls
+  EXPECT_EQ(view.to(), 21 * kHour);
+  view.Zoom(20 * kHour + kHour / 2, 0.5);  // keeps the anchor in place
+  EXPECT_EQ(view.mode(), ViewRange::Mode::Fixed);
+  EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(20 * kHour + kHour / 4, 20 * kHour + kHour * 3 / 4));
+  view.Update(TimeSpan{10 * kHour, 22 * kHour});  // fixed: stays
+  EXPECT_EQ(view.to(), 20 * kHour + kHour * 3 / 4);
+  view.Pan(-kHour, data);
+  EXPECT_EQ(view.to(), 19 * kHour + kHour * 3 / 4);
+  view.Pan(10 * kHour, TimeSpan{10 * kHour, 22 * kHour});  // past the newest: follows again
+  EXPECT_EQ(view.mode(), ViewRange::Mode::Last);
+  EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(22 * kHour - kHour / 2, 22 * kHour));
+  view.ShowAll(data);
+  EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(10 * kHour, 20 * kHour));
+  for (int i = 0; i < 5; ++i) view.Zoom(view.from(), 0.01);  // never below the least span
+  EXPECT_EQ(view.to() - view.from(), ViewRange::kMinSpan);
+}
+
+}  // namespace
+}  // namespace verdelo::trends

@@ -1,0 +1,192 @@
+// The trends window offscreen: a week of data log opened, drawn and read
+// back from the picture; live values; the exports.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+
+#include <fstream>
+
+#include "shell/trends_window.h"
+#include "tests/support/qt_wait.h"
+#include "tests/trends/log_maker.h"
+#include "tests/trends/time_zone.h"
+
+namespace verdelo::test {
+namespace {
+
+using trends::SeriesId;
+
+class TrendsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The window's remembered geometry goes to a folder of the test's own.
+    ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    window = std::make_unique<CTrendsWindow>(nullptr, dir.path() / "Moro-log.txt");
+    window->resize(1000, 1100);
+    window->ShowAndRaise();
+  }
+  void TearDown() override { window.reset(); }
+
+  // Pixels inside the plot area of `view` in the window's grab that match.
+  template <typename Match>
+  int PixelsWhere(const QImage& image, TrendsChartView* view, Match match) {
+    const QRectF plot = view->chart()->plotArea();
+    const QPoint topLeft = view->viewport()->mapTo(window.get(), view->mapFromScene(plot.topLeft()));
+    const QRect area(topLeft, plot.size().toSize());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (match(image.pixelColor(x, y))) ++count;
+    return count;
+  }
+  int PixelsOf(const QImage& image, TrendsChartView* view, QColor color) {
+    return PixelsWhere(image, view, [&](QColor c) { return c.rgb() == color.rgb(); });
+  }
+
+  ScopedTimeZone zone{"UTC"};
+  TempDir dir;
+  std::unique_ptr<CTrendsWindow> window;
+};
+
+TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
+  const MadeLog week = MakeMowingLog({2026, 5, 1, 0, 0, 0, 0}, 7 * 24 * 60);
+  {
+    std::ofstream out(dir.path() / "Moro-log.txt", std::ios::binary);
+    out << "garbage from before a crash\r\n" << week.bytes << "31/02/2026;00:00:00;0;0;0;0;0;0;0;0;0;0;0;\r\n";
+  }
+  window->ShowConsoleLog();
+  ASSERT_TRUE(window->WaitForLoad(30000));
+  window->RefreshNow();
+  EXPECT_TRUE(window->sourceText().startsWith(QStringLiteral("Moro-log.txt: ")));
+  EXPECT_EQ(window->skippedText(), QStringLiteral("2 lines skipped"));
+
+  TrendsCharts& charts = window->charts();
+  const int width = charts.statusView()->PlotWidth();
+  for (SeriesId id : {SeriesId::Voltage, SeriesId::Current, SeriesId::Charge, SeriesId::Temperature,
+                      SeriesId::BoundaryFront, SeriesId::CuttingEffort, SeriesId::RainLevel}) {
+    EXPECT_GT(charts.PointCount(id), 10) << trends::Info(id).name;
+    EXPECT_LE(charts.PointCount(id), 4 * width + 2) << trends::Info(id).name;  // cut to the pixels
+  }
+  // The log holds no rear boundary, guide or quality.
+  EXPECT_EQ(charts.PointCount(SeriesId::Guide), 0);
+  EXPECT_EQ(charts.BandCount(), 7 * 8);  // eight statuses a day, bands of one status joined
+  EXPECT_GT(charts.MarkerCount(), 0);
+  // One time axis: every chart spans the same time, to the pixel.
+  for (TrendsChartView* view : charts.views()) {
+    EXPECT_EQ(view->timeAxis()->min(), charts.statusView()->timeAxis()->min());
+    EXPECT_EQ(view->timeAxis()->max(), charts.statusView()->timeAxis()->max());
+    const auto edges = [](TrendsChartView* v) {
+      const QRectF plot = v->chart()->plotArea();
+      const double x = v->mapToGlobal(QPoint()).x();
+      return std::make_pair(x + plot.left(), x + plot.right());
+    };
+    EXPECT_NEAR(edges(view).first, edges(charts.statusView()).first, 1.0) << view->chart()->title().toStdString();
+    EXPECT_NEAR(edges(view).second, edges(charts.statusView()).second, 1.0) << view->chart()->title().toStdString();
+  }
+
+  const QImage image = window->grab().toImage();
+  struct Drawn {
+    SeriesId id;
+    QColor color;
+  };
+  for (const Drawn& d : {Drawn{SeriesId::Voltage, QColor(0, 120, 60)}, Drawn{SeriesId::Current, QColor(50, 50, 50)},
+                         Drawn{SeriesId::Charge, QColor(0, 90, 200)}, Drawn{SeriesId::Temperature, QColor(200, 90, 0)},
+                         Drawn{SeriesId::BoundaryFront, QColor(0, 120, 200)},
+                         Drawn{SeriesId::CuttingEffort, QColor(60, 140, 40)},
+                         Drawn{SeriesId::RainLevel, QColor(30, 60, 200)}})
+    EXPECT_GT(PixelsOf(image, charts.ViewOf(d.id), d.color), width / 2) << trends::Info(d.id).name;
+  for (trends::StatusGroup group : {trends::StatusGroup::Cutting, trends::StatusGroup::Charging,
+                                    trends::StatusGroup::Idle, trends::StatusGroup::Returning})
+    EXPECT_GT(PixelsOf(image, charts.statusView(), TrendsCharts::GroupColor(group)), 100) << trends::GroupName(group);
+
+  // The cursor reads every series at the time under the pointer.
+  TrendsChartView* voltage = charts.ViewOf(SeriesId::Voltage);
+  const QPoint inside = voltage->mapFromScene(voltage->chart()->plotArea().center());
+  QTest::mouseMove(voltage->viewport(), inside);
+  QMouseEvent move(QEvent::MouseMove, inside, voltage->viewport()->mapToGlobal(inside), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(voltage->viewport(), &move);
+  EXPECT_TRUE(window->readoutText().contains(QStringLiteral("Battery voltage")));
+  EXPECT_TRUE(window->readoutText().contains(QStringLiteral(" mA")));
+
+  // Exports of the shown range.
+  const QString png = QString::fromStdString((dir.path() / "shown.png").string());
+  const QString csv = QString::fromStdString((dir.path() / "shown.csv").string());
+  ASSERT_TRUE(window->ExportPng(png));
+  EXPECT_FALSE(QImage(png).isNull());
+  ASSERT_TRUE(window->ExportCsv(csv));
+  std::ifstream in(csv.toStdString());
+  std::string header;
+  std::getline(in, header);
+  EXPECT_EQ(header.rfind("time,voltage_V,current_mA,", 0), 0u);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("2026-05-01T00:00:00.000+00:00,24.500,", 0), 0u) << first;
+  long rows = 1;
+  for (std::string row; std::getline(in, row);) ++rows;
+  // A row a minute while the mower is busy (390 minutes a day, its values
+  // change every minute); idle stretches keep only the ends of their runs.
+  EXPECT_GT(rows, 7 * 390);
+}
+
+TEST_F(TrendsWindow, HidingASeriesHidesItsChartAndTheLowestShownCarriesTheTimes) {
+  window->RefreshNow();
+  TrendsCharts& charts = window->charts();
+  charts.SetSeriesVisible(SeriesId::RainLevel, false);
+  EXPECT_TRUE(charts.ViewOf(SeriesId::RainLevel)->isHidden());
+  EXPECT_TRUE(charts.ViewOf(SeriesId::CuttingEffort)->timeAxis()->labelsVisible());
+  for (SeriesId id : {SeriesId::BoundaryFront, SeriesId::BoundaryRear, SeriesId::Guide})
+    charts.SetSeriesVisible(id, false);
+  EXPECT_FALSE(charts.ViewOf(SeriesId::Quality)->isHidden());  // one signal still shown
+  charts.SetSeriesVisible(SeriesId::Quality, false);
+  EXPECT_TRUE(charts.ViewOf(SeriesId::Quality)->isHidden());
+}
+
+TEST_F(TrendsWindow, ClosingOnlyHidesAndTheNextWindowComesBackWhereItWasAndAsItWas) {
+  window->setGeometry(120, 80, 700, 650);
+  const QSize placed = window->geometry().size();  // as tall as its charts need at least
+  ASSERT_EQ(placed.width(), 700);
+  window->charts().SetSeriesVisible(SeriesId::Temperature, false);
+  for (QAction* action : window->findChildren<QAction*>())
+    if (action->text() == QStringLiteral("Temperature")) action->setChecked(false);
+  window->LiveInput().OnValue(ValueId::Voltage, 25000, LocalTime{2026, 5, 1, 10, 0, 0, 0});
+  EXPECT_TRUE(window->close());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(window->liveStore().TimeRange());  // still gathering
+  CTrendsWindow next(nullptr, dir.path() / "Moro-log.txt");
+  EXPECT_EQ(next.geometry().size(), placed);
+  EXPECT_FALSE(next.charts().IsSeriesVisible(SeriesId::Temperature));
+  EXPECT_TRUE(next.charts().IsSeriesVisible(SeriesId::Voltage));
+}
+
+TEST_F(TrendsWindow, LiveValuesAreDrawnWithTheMinimumVoltageLine) {
+  window->SetMinimumVoltageSource([] { return 24000; });
+  IValueObserver& live = window->LiveInput();
+  for (int s = 0; s < 600; ++s) {
+    const LocalTime at{2026, 5, 1, 10, s / 60, s % 60, 0};
+    live.OnValue(ValueId::Voltage, 25000 - s, at);
+    live.OnValue(ValueId::Current, s < 300 ? 1500 : -1500, at);
+    live.OnValue(ValueId::Status, s < 300 ? 1002 : 1014, at);
+  }
+  window->ShowLive();
+  window->RefreshNow();
+  TrendsCharts& charts = window->charts();
+  EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
+  EXPECT_EQ(charts.BandCount(), 2);
+  EXPECT_TRUE(window->sourceText().startsWith(QStringLiteral("Live")));
+  // The view follows the newest value: the last hour up to it.
+  EXPECT_EQ(window->viewRange().to(), window->liveStore().TimeRange()->second);
+  const QImage image = window->grab().toImage();
+  EXPECT_GT(PixelsOf(image, charts.ViewOf(SeriesId::Voltage), QColor(200, 0, 0)), 100);  // the minimum line
+  // Charging and draining at a glance: blue above zero, red below.
+  TrendsChartView* current = charts.ViewOf(SeriesId::Current);
+  EXPECT_GT(PixelsWhere(image, current, [](QColor c) { return c.blue() > c.red() + 60; }), 1000);
+  EXPECT_GT(PixelsWhere(image, current, [](QColor c) { return c.red() > c.blue() + 60; }), 1000);
+}
+
+}  // namespace
+}  // namespace verdelo::test

@@ -1,0 +1,46 @@
+// The stretch of time the charts show, and how zooming, panning and the
+// "last hour / day / week / all" choices move it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+namespace verdelo::trends {
+
+using TimeSpan = std::pair<std::int64_t, std::int64_t>;  // first, last (ms)
+
+class ViewRange {
+ public:
+  enum class Mode {
+    Last,  // the newest `span` ms, moving on with new data
+    All,   // everything, growing with new data
+    Fixed, // where zooming or panning left it
+  };
+  static constexpr std::int64_t kMinSpan = 10'000;
+
+  std::int64_t from() const { return from_; }
+  std::int64_t to() const { return to_; }
+  Mode mode() const { return mode_; }
+
+  void ShowLast(std::int64_t span, const std::optional<TimeSpan>& data);
+  void ShowAll(const std::optional<TimeSpan>& data);
+  // Follows the data in the Last and All modes; Fixed stays put.
+  void Update(const std::optional<TimeSpan>& data);
+  // Zooms by `factor` (below 1 closer) keeping `anchor` where it is on
+  // screen.
+  void Zoom(std::int64_t anchor, double factor);
+  // Moves by `by` ms; moving past the newest data follows it again.
+  void Pan(std::int64_t by, const std::optional<TimeSpan>& data);
+  void Set(std::int64_t from, std::int64_t to);
+
+ private:
+  void Place(std::int64_t from, std::int64_t to);
+
+  Mode mode_ = Mode::Last;
+  std::int64_t span_ = 3'600'000;
+  std::int64_t from_ = 0;
+  std::int64_t to_ = 3'600'000;
+};
+
+}  // namespace verdelo::trends
