@@ -10,13 +10,14 @@
 #include "console/text.h"
 #include "serial/port_names.h"
 #include "shell/port_traffic.h"
+#include "shell/window_keys.h"
 
 namespace verdelo {
 
 namespace {
 
 const ConfigKeyInfo* FindKey(std::string_view name) {
-  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys()})
+  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys()})
     for (const ConfigKeyInfo& key : keys)
       if (key.name == name) return &key;
   return nullptr;

@@ -9,10 +9,12 @@
 
 #include <iostream>
 
+#include "console/config_file.h"
 #include "res/app_icon.h"
 #include "res/dialog_template.h"
 #include "shell/about_dlg.h"
 #include "shell/key_translation.h"
+#include "shell/window_keys.h"
 #include "widgets/clickable_label.h"
 #include "widgets/template_window.h"
 
@@ -21,6 +23,7 @@ namespace verdelo {
 CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      configFile_(paths.configFile),
       launcher_(paths.workDir),
       portDialog_(clock_, paths.configFile),
       console_(ConsoleHost{controls_, *this, *this, launcher_, portDialog_, clock_, *this,
@@ -37,6 +40,10 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
   connect(&portDialog_, &CPortControlDlg::linkLost, this,
           [this](const QString& reason) { console_.OnLinkLost(reason.toStdString()); });
   connect(&portDialog_, &CPortControlDlg::linkReopened, this, [this] { console_.OnLinkReopened(); });
+  // The trends gather the decoded values from the start, shown or not.
+  trends_ = new CTrendsWindow(this, paths.workDir / MowerConsole::kDataLogName);
+  console_.AddValueObserver(&trends_->LiveInput());
+  trends_->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });
 }
 
 CKelvoPCDlg::~CKelvoPCDlg() { qApp->removeEventFilter(this); }
@@ -70,7 +77,10 @@ void CKelvoPCDlg::ConnectNotifications() {
   }
 }
 
-void CKelvoPCDlg::OnInitDialog() { console_.OnInitDialog(); }
+void CKelvoPCDlg::OnInitDialog() {
+  console_.OnInitDialog();
+  if (ReadWindowSettings(ReadConfigFile(configFile_)).trendsAtStart) trends_->ShowAndRaise();
+}
 
 void CKelvoPCDlg::StartTimer(int id, std::uint32_t periodMs) {
   QTimer*& timer = timers_[id];
@@ -146,6 +156,7 @@ void CKelvoPCDlg::contextMenuEvent(QContextMenuEvent* event) {
     portDialog_.raise();
     portDialog_.activateWindow();
   });
+  menu.addAction(QStringLiteral("Show &Trends"), this, [this] { trends_->ShowAndRaise(); });
   menu.exec(event->globalPos());
 }
 

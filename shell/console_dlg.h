@@ -11,6 +11,7 @@
 
 #include "console/console.h"
 #include "console/system_services.h"
+#include "shell/trends_window.h"
 #include "shell/port_control_dlg.h"
 #include "shell/control_table.h"
 
@@ -33,6 +34,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   MowerConsole& console() { return console_; }
   CPortControlDlg& portDialog() { return portDialog_; }
   ControlTable& controls() { return controls_; }
+  CTrendsWindow& trends() { return *trends_; }
 
   // ITimers.
   void StartTimer(int id, std::uint32_t periodMs) override;
@@ -56,12 +58,14 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   // The caption, then the link's state, then any trouble with the data log.
   void UpdateTitle();
 
+  std::filesystem::path configFile_;
   ControlTable controls_;
   std::map<int, QTimer*> timers_;
   SystemClock clock_;
   ShellEventLauncher launcher_;
   CPortControlDlg portDialog_;
   MowerConsole console_;
+  CTrendsWindow* trends_ = nullptr;  // a window of its own, owned as a child
   QString linkState_;
   QString dataLogState_;
 };

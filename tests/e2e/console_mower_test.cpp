@@ -27,6 +27,7 @@
 
 #include "console/control_ids.h"
 #include "shell/console_dlg.h"
+#include "shell/trends_window.h"
 #include "tests/e2e/mower_process.h"
 #include "tests/e2e/records.h"
 #include "tests/support/process_usage.h"
@@ -348,6 +349,35 @@ TEST_F(ConsoleAgainstMower, SilencedMowerRaisesTheNoResponseAlarmAndAResumedOneE
                                                   "ALARM has ended"}));
   EXPECT_EQ(FileLines(dir_ / "hooks.txt"),
             (std::vector<std::string>{"raised", "ended", "raised", "ended"}));
+}
+
+TEST_F(ConsoleAgainstMower, TrendsFollowALiveMowerOnEveryChart) {
+  // The window remembers its place in the desktop's settings: here, ours.
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_.string()));
+  StartMower({"--speed", "600", "--start", "11:50", "--phase", "cutting"});
+  StartConsole({"[TRENDS_AT_START]"});
+  CTrendsWindow& trends = window_->trends();
+  ASSERT_TRUE(trends.isVisible());
+  ASSERT_TRUE(Await([this] { return Label(IDC_STATUS_VALUE) == "Status : 1002"; }));
+  RunEvents(1500);  // a few dozen poll cycles of values
+  trends.RefreshNow();
+
+  TrendsCharts& charts = trends.charts();
+  using trends::SeriesId;
+  // Every tick's values move; the slower ones (polled once in six cycles,
+  // or steady, which keeps a run's ends only) have at least their first.
+  for (SeriesId id : {SeriesId::Voltage, SeriesId::Current, SeriesId::BoundaryFront})
+    EXPECT_GT(charts.PointCount(id), 1) << static_cast<int>(id);
+  for (SeriesId id : {SeriesId::Charge, SeriesId::Temperature, SeriesId::Quality, SeriesId::CuttingEffort})
+    EXPECT_GE(charts.PointCount(id), 1) << static_cast<int>(id);
+  EXPECT_GE(charts.BandCount(), 1);
+  // Drawn: the grab holds more than the background.
+  const QImage shot = trends.grab().toImage();
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 3)
+    for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 20u);
+  qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(ConsoleAgainstMower, UnpluggedMowerClosesTheLinkAndTheConsoleRunsOn) {

@@ -14,6 +14,7 @@
 
 #include "console/config_keys.h"
 #include "shell/port_traffic.h"
+#include "shell/window_keys.h"
 
 namespace verdelo {
 namespace {
@@ -97,6 +98,8 @@ TEST(ReadmeConfigKeys, ListsEveryConsoleKeyWithItsKindAndDefault) { ExpectRowsFo
 
 TEST(ReadmeConfigKeys, ListsEveryPortKeyWithItsKindAndDefault) { ExpectRowsFor(PortConfigKeys()); }
 
+TEST(ReadmeConfigKeys, ListsEveryWindowKeyWithItsKindAndDefault) { ExpectRowsFor(WindowConfigKeys()); }
+
 // One row covers the slots' device keys, "[COM1] to [COMn]".
 TEST(ReadmeConfigKeys, ListsTheDeviceKeysOfAllPortSlots) {
   const std::map<std::string, KeyRow> rows = ReadmeKeyRows();
@@ -108,7 +111,7 @@ TEST(ReadmeConfigKeys, ListsTheDeviceKeysOfAllPortSlots) {
 
 TEST(ReadmeConfigKeys, ListsNoKeyTheProgramDoesNotRead) {
   std::set<std::string> read;
-  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys()})
+  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys()})
     for (const ConfigKeyInfo& key : keys) read.insert(std::string(key.name));
   for (int n = 1; n <= kPortCount; ++n) read.insert("COM" + std::to_string(n));
   for (const auto& [name, row] : ReadmeKeyRows())
