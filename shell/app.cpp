@@ -30,8 +30,16 @@ void ScheduleSnapshots(CKelvoPCDlg& console) {
       const QString portShot = out.filePath(QStringLiteral("verdelo-port.png"));
       console.grab().save(consoleShot);
       console.portDialog().grab().save(portShot);
-      std::cout << "screenshots: " << consoleShot.toStdString() << " " << portShot.toStdString()
-                << std::endl;
+      std::cout << "screenshots: " << consoleShot.toStdString() << " " << portShot.toStdString();
+      if (console.trends().isVisible()) {
+        const QString trendsShot = out.filePath(QStringLiteral("verdelo-trends.png"));
+        // The whole run, however long it was.
+        console.trends().viewRange().ShowAll(console.trends().liveStore().TimeRange());
+        console.trends().RefreshNow();
+        console.trends().grab().save(trendsShot);
+        std::cout << " " << trendsShot.toStdString();
+      }
+      std::cout << std::endl;
     }
     console.accept();
   });
