@@ -10,12 +10,17 @@
 
 #include <QLabel>
 
+#include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "bench/bench_util.h"
 #include "bench/qt_serial_reader.h"
+#include "bench/traffic_feed.h"
+#include "console/config_file.h"
 #include "console/mower_frame.h"
+#include "shell/port_traffic.h"
 #include "tests/support/qt_wait.h"
 
 namespace verdelo::bench {
@@ -142,6 +147,103 @@ TEST(QtSerialReader, PutsARequestOnTheLineAtOnce) {
   ASSERT_TRUE(reader.Send(request));
   // No event loop runs: the bytes must be out when Send returns.
   EXPECT_EQ(line.Receive(5, 1000), std::vector<std::uint8_t>(request.begin(), request.end()));
+}
+
+// The flood with expert mode on is only that if the console reads the key
+// the harness writes: a misspelt key would measure expert mode off twice.
+TEST(ConsoleConfig, OpensTheDeviceAtStartAndTurnsExpertModeOnWhenAsked) {
+  for (const bool expert : {false, true}) {
+    const PortWindowSettings settings =
+        ReadPortWindowSettings(ParseConfigText(ConsoleConfig("/dev/pts/7", expert)));
+    EXPECT_EQ(settings.expertMode, expert);
+    EXPECT_TRUE(settings.autoOpen);
+    EXPECT_EQ(settings.portIndex, 0);
+    EXPECT_EQ(settings.speedIndex, 2);  // 115200
+    ASSERT_EQ(settings.devices.count(1), 1u);
+    EXPECT_EQ(settings.devices.at(1), "/dev/pts/7");
+  }
+}
+
+constexpr char kPage[] =
+    "## Latest\n"
+    "\n"
+    "| figure                                       | value            | baseline            | ratio |\n"
+    "| -------------------------------------------- | ---------------- | ------------------- | ----- |\n"
+    "| 5 start-up: exec to port opened, again       | 999 ms           | 998 ms              | 1.00x |\n"
+    "| 5 start-up: exec to port opened              | 170 ms           | 119 ms minimal Qt   | 1.42x |\n"
+    "| 4 idle CPU, 1000 ms polling                  | 0.046% of a core | -                   | -     |\r\n"
+    "\n"
+    "### The run before\n"
+    "\n"
+    "| 5 start-up: exec to port opened              | 17 ms            | 14 ms minimal Qt    | 1.24x |\n"
+    "| 2 traffic list: CPU per line added           | 1.250 us         | 0.100 us            | 12.5x |\n";
+
+TEST(PublishedFigure, TakesTheFirstRowNamedExactlySoTheLatestRun) {
+  EXPECT_EQ(PublishedFigure(kPage, "5 start-up: exec to port opened"), 170);
+  EXPECT_EQ(PublishedFigure(kPage, "5 start-up: exec to port opened", 1), 119);
+  EXPECT_EQ(PublishedFigure(kPage, "5 start-up: exec to port opened, again"), 999);
+  EXPECT_DOUBLE_EQ(PublishedFigure(kPage, "4 idle CPU, 1000 ms polling"), 0.046);
+  // Published only in an older table: still the figure last published.
+  EXPECT_DOUBLE_EQ(PublishedFigure(kPage, "2 traffic list: CPU per line added"), 1.25);
+}
+
+TEST(PublishedFigure, IsNotANumberWithoutTheRowOrANumberInTheCell) {
+  EXPECT_TRUE(std::isnan(PublishedFigure(kPage, "5 start-up")));
+  EXPECT_TRUE(std::isnan(PublishedFigure(kPage, "figure")));  // the heading's words are no figure
+  EXPECT_TRUE(std::isnan(PublishedFigure(kPage, "4 idle CPU, 1000 ms polling", 1)));  // "-"
+  EXPECT_TRUE(std::isnan(PublishedFigure(kPage, "4 idle CPU, 1000 ms polling", 4)));  // no such column
+  EXPECT_TRUE(std::isnan(PublishedFigure("", "5 start-up: exec to port opened")));
+}
+
+// The cost per line holds only if every line is new work of the same size.
+TEST(TrafficFeed, LinesAreAllDifferentAndEachAFrameOfFiveBytes) {
+  std::set<std::string> seen;
+  for (long i = 0; i < 100000; ++i) {
+    const std::string line = TrafficLineFor(i);
+    ASSERT_EQ(line.size(), 31u) << line;
+    ASSERT_EQ(line.substr(0, 3), "RX ") << line;
+    ASSERT_EQ(line.substr(15, 4), "  0F") << line;
+    seen.insert(line);
+  }
+  EXPECT_EQ(seen.size(), 100000u);
+}
+
+TEST(TrafficFeed, EmptiesTheListAtItsLimitAndLeavesTheViewShowingAllItHolds) {
+  TrafficList list(40);
+  list.resize(200, 150);
+  list.show();
+  const TrafficFeed feed = FeedTrafficList(list, 1234, 76);
+  // Emptied by the 500th and the 1000th line, as the port window does.
+  ASSERT_EQ(list.count(), 234);
+  EXPECT_EQ(list.text(0).toStdString(), TrafficLineFor(1000));
+  EXPECT_EQ(list.text(233).toStdString(), TrafficLineFor(1233));
+  EXPECT_EQ(list.model()->rowCount(), 234);  // the view was told of every one
+  EXPECT_EQ(list.model()->index(233, 0).data().toString(), list.text(233));
+  EXPECT_EQ(feed.refreshes, 1234 / 76 + 1);
+  EXPECT_GT(feed.cpuNs, 0);
+}
+
+TEST(TrafficWatch, CountsTheRefreshesThatToldAViewAndTheLinesTheyBrought) {
+  TrafficList rx(40), tx(40);
+  TrafficWatch watch({&rx, &tx, nullptr});
+  for (int i = 0; i < 10; ++i) rx.AddLine(QStringLiteral("a"));
+  tx.AddLine(QStringLiteral("b"));
+  EXPECT_EQ(watch.refreshes, 0);  // the views hear of lines at a refresh only
+  rx.Refresh();
+  tx.Refresh();
+  EXPECT_EQ(watch.refreshes, 2);
+  EXPECT_EQ(watch.lines, 11);
+  rx.Refresh();  // nothing new: the view is not told anything
+  EXPECT_EQ(watch.refreshes, 2);
+  // Emptied between two refreshes: the view starts again from the two left,
+  // and the line emptied away was never shown.
+  rx.AddLine(QStringLiteral("c"));
+  rx.Clear();
+  rx.AddLine(QStringLiteral("d"));
+  rx.AddLine(QStringLiteral("e"));
+  rx.Refresh();
+  EXPECT_EQ(watch.refreshes, 3);
+  EXPECT_EQ(watch.lines, 13);
 }
 
 }  // namespace

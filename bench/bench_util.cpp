@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <string_view>
 
 namespace verdelo::bench {
 
@@ -195,8 +196,32 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-std::string ConsoleConfig(const std::string& device) {
-  return "[COM1]" + device + "\r\n[COMPORT]0\r\n[COMSPEED]2\r\n[COMPORT_AUTO_OPEN]1\r\n[NO_SPLASH_DIALOG]\r\n";
+std::string ConsoleConfig(const std::string& device, bool expert) {
+  return "[COM1]" + device + "\r\n[COMPORT]0\r\n[COMSPEED]2\r\n[COMPORT_AUTO_OPEN]1\r\n[NO_SPLASH_DIALOG]\r\n" +
+         (expert ? "[COMPORT_EXPERT_MODE]\r\n" : "");
+}
+
+double PublishedFigure(const std::string& markdown, const std::string& figure, int column) {
+  const auto trim = [](std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return std::string_view();
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+  };
+  std::istringstream lines(markdown);
+  for (std::string line; std::getline(lines, line);) {
+    const std::string_view row = trim(line);
+    if (!row.starts_with('|')) continue;
+    std::vector<std::string_view> cells;
+    for (std::size_t at = 1, bar; (bar = row.find('|', at)) != std::string_view::npos; at = bar + 1)
+      cells.push_back(trim(row.substr(at, bar - at)));
+    if (cells.empty() || cells[0] != figure) continue;
+    if (column < 0 || static_cast<std::size_t>(column) + 1 >= cells.size()) return NAN;
+    const std::string cell(cells[static_cast<std::size_t>(column) + 1]);
+    char* end = nullptr;
+    const double value = std::strtod(cell.c_str(), &end);
+    return end == cell.c_str() || !std::isfinite(value) ? NAN : value;
+  }
+  return NAN;
 }
 
 Child::Child(const Options& options) {

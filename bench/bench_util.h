@@ -67,8 +67,17 @@ bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
 // Console configuration that opens `device` at start without the splash
-// box. CR LF lines, as the console reads them.
-std::string ConsoleConfig(const std::string& device);
+// box; `expert` adds [COMPORT_EXPERT_MODE], with which the port window logs
+// every read and send in its traffic lists. CR LF lines, as the console
+// reads them.
+std::string ConsoleConfig(const std::string& device, bool expert = false);
+
+// A figure of an earlier run from a Markdown page of tables (such as
+// docs/PERFORMANCE.md, latest table first): in the first row whose first
+// cell is exactly `figure`, the number its cell `column` after the name
+// starts with (0 the value, 1 the baseline); NaN without such a row or
+// number.
+double PublishedFigure(const std::string& markdown, const std::string& figure, int column = 0);
 
 // A child process. Standard input and output are pipes when asked for,
 // otherwise /dev/null; standard error is inherited.

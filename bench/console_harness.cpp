@@ -2,13 +2,15 @@
 // with the port window's receive hook wrapped: every received byte is
 // counted, then handed to MowerConsole::OnRxByte exactly as the program does.
 //
-//   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases]
+//   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases] [--expert]
 //       verdelo-mower floods the line while the console polls; counts every
 //       frame against the mower's trace and measures the process's CPU time
 //       and wake-ups. --phases switches every second between the windows
 //       shown, the windows hidden (nothing to paint) and the bytes only
 //       counted (what is left is the serial layer and the event loop), and
-//       gives the CPU time of each.
+//       gives the CPU time of each. --expert turns [COMPORT_EXPERT_MODE] on,
+//       so every read and send adds a line to the port window's traffic
+//       lists, and counts how often their views are refreshed.
 //   console_harness latency [--answers 10000] [--baseline-p50 US] [--baseline-p99 US]
 //       writes answers on the master one at a time and times each from the
 //       write() to its label set.
@@ -29,8 +31,10 @@
 #include <thread>
 
 #include "bench/bench_util.h"
+#include "bench/traffic_feed.h"
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
+#include "res/port_window_ids.h"
 #include "shell/console_dlg.h"
 
 namespace verdelo::bench {
@@ -38,9 +42,9 @@ namespace {
 
 class ConsoleUnderTest {
  public:
-  explicit ConsoleUnderTest(const std::string& device, bool shown = true) {
+  explicit ConsoleUnderTest(const std::string& device, bool shown = true, bool expert = false) {
     dir_ = MakeTempDir("verdelo-bench-console");
-    WriteFile(dir_ + "/config.txt", ConsoleConfig(device));
+    WriteFile(dir_ + "/config.txt", ConsoleConfig(device, expert));
     dlg_ = std::make_unique<CKelvoPCDlg>(ConsolePaths{dir_, dir_ + "/config.txt"});
     dlg_->OnInitDialog();
     dlg_->portDialog().SetRxByteHandler([this](std::uint32_t byte) {
@@ -115,6 +119,7 @@ int Flood(const Args& args) {
   const double seconds = args.Number("seconds", 30);
   const double fps = args.Number("fps", 2304);
   const bool phased = args.Has("phases");
+  const bool expert = args.Has("expert");
   const long frames = static_cast<long>(fps * seconds + 0.5);
 
   const std::string traceDir = MakeTempDir("verdelo-bench-trace");
@@ -124,11 +129,18 @@ int Flood(const Args& args) {
     std::cerr << "console_harness: the mower did not start\n";
     return 1;
   }
-  ConsoleUnderTest console(mower.device());
+  ConsoleUnderTest console(mower.device(), true, expert);
   if (console.dlg().portDialog().portOpen() != 1) {
     std::cerr << "console_harness: the console did not open " << mower.device() << "\n";
     return 1;
   }
+  if (console.dlg().portDialog().expertMode() != expert) {
+    std::cerr << "console_harness: the port window's expert mode is not " << (expert ? "on" : "off") << "\n";
+    return 1;
+  }
+  // What the traffic lists' views were told: how often, and how many lines.
+  TrafficWatch traffic({qobject_cast<TrafficList*>(console.dlg().portDialog().Control(port_window::IDC_RX_LIST)),
+                        qobject_cast<TrafficList*>(console.dlg().portDialog().Control(port_window::IDC_TX_LIST))});
   // One request answered: the line is up both ways.
   console.dlg().console().SendFrame(CMD_READ_STATUS, 0);
   RunEvents(5000, [&] { return console.counter.frames >= 1; });
@@ -158,6 +170,7 @@ int Flood(const Args& args) {
   const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
   const long frames0 = console.counter.frames;
   const long notifications0 = watch.delivered;
+  const long refreshes0 = traffic.refreshes, lines0 = traffic.lines;
   MeasuringWindow window;
   window.Begin();
   const std::int64_t cpu0 = ProcessCpuNs();
@@ -172,6 +185,7 @@ int Flood(const Args& args) {
   window.End();
   const long windowFrames = console.counter.frames - frames0;
   const long windowNotifications = watch.delivered - notifications0;
+  const long windowRefreshes = traffic.refreshes - refreshes0, windowLines = traffic.lines - lines0;
   qApp->removeEventFilter(&watch);
   console.decode = true;
   console.Show(true);
@@ -201,6 +215,16 @@ int Flood(const Args& args) {
     return 0;
   }
   window.PrintRates(windowFrames, windowNotifications, "notification");
+  if (expert) {
+    // A run that showed no traffic measured nothing of the lists.
+    if (windowLines == 0) {
+      std::cerr << "console_harness: expert mode on, yet the traffic lists showed no line\n";
+      return 1;
+    }
+    std::cout << "VALUE|traffic_refreshes_per_s|" << static_cast<double>(windowRefreshes) / (window.WallMs() / 1000)
+              << "\nVALUE|traffic_lines_per_1000|"
+              << static_cast<double>(windowLines) / static_cast<double>(windowFrames) * 1000.0 << "\n";
+  }
   std::cout << "VALUE|frames_sent|" << sent.total() << "\nVALUE|frames_counted|" << console.counter.frames
             << "\nVALUE|frames_broken|"
             << console.counter.broken << "\nVALUE|flood_short|" << (frames - sent.flood) << std::endl;

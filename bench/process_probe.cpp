@@ -1,10 +1,12 @@
 // Measures the real verdelo program from outside, beside the minimal Qt
 // program.
 //
-//   process_probe startup --verdelo PATH --minimal PATH [--runs 5]
+//   process_probe startup --verdelo PATH --minimal PATH [--runs 5] [--published PATH]
 //       exec to the port opened (the pseudo-terminal's slave opened, seen by
 //       inotify) and to the first poll frame on the master; peak RSS of both
-//       programs.
+//       programs. --published names a page of earlier figures
+//       (docs/PERFORMANCE.md) whose time to the port opened the new one is
+//       set beside.
 //   process_probe idle --verdelo PATH --mower PATH --minimal PATH [--seconds 60]
 //       CPU share and wake-ups of verdelo polling a silent mower, and of the
 //       minimal program with one 1 s timer, over the same minute.
@@ -137,6 +139,22 @@ int Startup(const Args& args) {
   const double peakMiB = Median(peak) / 1024.0, minimalMiB = Median(minimalPeak) / 1024.0;
   PrintRow("5 start-up: exec to port opened", Fixed(openMs, 0) + " ms", Fixed(shownMs, 0) + " ms minimal Qt shown",
            Ratio(openMs, shownMs), "-", "-");
+  if (args.Has("published")) {
+    // The run as it was last published, and the minimal program's time in
+    // it: the ratio of the two tells how much of a change is the load.
+    const std::string page = ReadFile(args.Text("published"));
+    const double before = PublishedFigure(page, "5 start-up: exec to port opened");
+    const double beforeShown = PublishedFigure(page, "5 start-up: exec to port opened", 1);
+    long failed = 0;
+    for (double ms : open) failed += !std::isfinite(ms);
+    PrintRow("5 start-up: port opened, against the last published run",
+             Fixed(openMs, 0) + " ms" + (failed ? ", " + std::to_string(failed) + " runs never opened" : ""),
+             std::isfinite(before) ? Fixed(before, 0) + " ms published" : "none published", Ratio(openMs, before),
+             "<= 1.1x", std::isfinite(before) ? Met(failed == 0 && openMs <= 1.1 * before) : failed ? "NO" : "-");
+    PrintNote("5 start-up, port opened against minimal Qt shown: " + Ratio(openMs, shownMs) + " now, " +
+              Ratio(before, beforeShown) + " in the last published run (" + Fixed(before, 0) + " against " +
+              Fixed(beforeShown, 0) + " ms)");
+  }
   PrintRow("5 start-up: exec to first poll frame", Fixed(frameMs, 0) + " ms",
            Fixed(openMs + 1000, 0) + " ms port opened + 1 poll period", Ratio(frameMs, openMs + 1000), "-", "-");
   PrintRow("5 peak RSS (VmHWM)", Fixed(peakMiB, 1) + " MiB", Fixed(minimalMiB, 1) + " MiB minimal Qt",
