@@ -47,6 +47,15 @@ bool ChangesPorts(udev_device* device) {
   return (what == "remove" || what == "move") && IsSerialPortName(name);
 }
 
+// Virtual consoles, ptmx and the like are most of a machine's ttys and
+// none is a serial port; reading their records would cost most of the
+// enumeration. Bluetooth serial (rfcomm) is virtual too, and a port.
+bool IsVirtualNonPort(std::string_view syspath) {
+  if (syspath.find("/devices/virtual/") == std::string_view::npos) return false;
+  const std::size_t slash = syspath.find_last_of('/');
+  return !syspath.substr(slash + 1).starts_with("rfcomm");
+}
+
 }  // namespace
 
 std::vector<SerialPortInfo> DiscoverSerialPorts() {
@@ -59,7 +68,8 @@ std::vector<SerialPortInfo> DiscoverSerialPorts() {
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate)) {
       const char* path = udev_list_entry_get_name(entry);
-      udev_device* device = path ? udev_device_new_from_syspath(context, path) : nullptr;
+      if (!path || IsVirtualNonPort(path)) continue;
+      udev_device* device = udev_device_new_from_syspath(context, path);
       if (!device) continue;  // gone since the scan
       if (auto port = SerialPortFromDevice(ReadTtyDevice(device))) ports.push_back(*port);
       udev_device_unref(device);
