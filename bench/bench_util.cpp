@@ -196,9 +196,9 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-std::string ConsoleConfig(const std::string& device, bool expert) {
+std::string ConsoleConfig(const std::string& device, bool expert, bool trends) {
   return "[COM1]" + device + "\r\n[COMPORT]0\r\n[COMSPEED]2\r\n[COMPORT_AUTO_OPEN]1\r\n[NO_SPLASH_DIALOG]\r\n" +
-         (expert ? "[COMPORT_EXPERT_MODE]\r\n" : "");
+         (expert ? "[COMPORT_EXPERT_MODE]\r\n" : "") + (trends ? "[TRENDS_AT_START]\r\n" : "");
 }
 
 double PublishedFigure(const std::string& markdown, const std::string& figure, int column) {

@@ -70,7 +70,7 @@ std::string ReadFile(const std::string& path);
 // box; `expert` adds [COMPORT_EXPERT_MODE], with which the port window logs
 // every read and send in its traffic lists. CR LF lines, as the console
 // reads them.
-std::string ConsoleConfig(const std::string& device, bool expert = false);
+std::string ConsoleConfig(const std::string& device, bool expert = false, bool trends = false);
 
 // A figure of an earlier run from a Markdown page of tables (such as
 // docs/PERFORMANCE.md, latest table first): in the first row whose first

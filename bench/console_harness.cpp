@@ -2,13 +2,14 @@
 // with the port window's receive hook wrapped: every received byte is
 // counted, then handed to MowerConsole::OnRxByte exactly as the program does.
 //
-//   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases] [--expert]
+//   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases] [--expert] [--trends]
 //       verdelo-mower floods the line while the console polls; counts every
 //       frame against the mower's trace and measures the process's CPU time
 //       and wake-ups. --phases switches every second between the windows
 //       shown, the windows hidden (nothing to paint) and the bytes only
 //       counted (what is left is the serial layer and the event loop), and
-//       gives the CPU time of each. --expert turns [COMPORT_EXPERT_MODE] on,
+//       gives the CPU time of each. --trends opens the Trends window, which
+//       then draws the live values. --expert turns [COMPORT_EXPERT_MODE] on,
 //       so every read and send adds a line to the port window's traffic
 //       lists, and counts how often their views are refreshed.
 //   console_harness latency [--answers 10000] [--baseline-p50 US] [--baseline-p99 US]
@@ -42,9 +43,12 @@ namespace {
 
 class ConsoleUnderTest {
  public:
-  explicit ConsoleUnderTest(const std::string& device, bool shown = true, bool expert = false) {
+  explicit ConsoleUnderTest(const std::string& device, bool shown = true, bool expert = false,
+                            bool trends = false) {
     dir_ = MakeTempDir("verdelo-bench-console");
-    WriteFile(dir_ + "/config.txt", ConsoleConfig(device, expert));
+    // The Trends window keeps its place in the desktop's settings: here, ours.
+    if (trends) ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    WriteFile(dir_ + "/config.txt", ConsoleConfig(device, expert, trends));
     dlg_ = std::make_unique<CKelvoPCDlg>(ConsolePaths{dir_, dir_ + "/config.txt"});
     dlg_->OnInitDialog();
     dlg_->portDialog().SetRxByteHandler([this](std::uint32_t byte) {
@@ -120,6 +124,7 @@ int Flood(const Args& args) {
   const double fps = args.Number("fps", 2304);
   const bool phased = args.Has("phases");
   const bool expert = args.Has("expert");
+  const bool trends = args.Has("trends");
   const long frames = static_cast<long>(fps * seconds + 0.5);
 
   const std::string traceDir = MakeTempDir("verdelo-bench-trace");
@@ -129,7 +134,11 @@ int Flood(const Args& args) {
     std::cerr << "console_harness: the mower did not start\n";
     return 1;
   }
-  ConsoleUnderTest console(mower.device(), true, expert);
+  ConsoleUnderTest console(mower.device(), true, expert, trends);
+  if (trends && !console.dlg().trends().isVisible()) {
+    std::cerr << "console_harness: [TRENDS_AT_START] did not open the Trends window\n";
+    return 1;
+  }
   if (console.dlg().portDialog().portOpen() != 1) {
     std::cerr << "console_harness: the console did not open " << mower.device() << "\n";
     return 1;
