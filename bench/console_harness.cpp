@@ -32,6 +32,7 @@
 #include <thread>
 
 #include "bench/bench_util.h"
+#include "bench/qt_main.h"
 #include "bench/traffic_feed.h"
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
@@ -316,9 +317,5 @@ int Latency(const Args& args) {
 
 int main(int argc, char** argv) {
   using namespace verdelo::bench;
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int qtArgc = 1;  // the options are the harness's; Qt sees none of them
-  QApplication app(qtArgc, argv);
-  app.setQuitOnLastWindowClosed(false);
-  return RunMode(argc, argv, "console_harness", {{"flood", Flood}, {"latency", Latency}});
+  return RunQtMode(argc, argv, "console_harness", {{"flood", Flood}, {"latency", Latency}});
 }

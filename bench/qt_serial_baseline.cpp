@@ -20,6 +20,7 @@
 #include <iostream>
 
 #include "bench/bench_util.h"
+#include "bench/qt_main.h"
 #include "bench/qt_serial_reader.h"
 #include "console/mower_frame.h"
 
@@ -108,8 +109,5 @@ int Flood(const Args& args) {
 
 int main(int argc, char** argv) {
   using namespace verdelo::bench;
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int qtArgc = 1;  // the options are the program's; Qt sees none of them
-  QApplication app(qtArgc, argv);
-  return RunMode(argc, argv, "qt_serial_baseline", {{"flood", Flood}});
+  return RunQtMode(argc, argv, "qt_serial_baseline", {{"flood", Flood}});
 }

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "bench/bench_util.h"
+#include "bench/qt_main.h"
 #include "bench/traffic_feed.h"
 #include "res/dialog_template.h"
 #include "res/port_window_ids.h"
@@ -137,8 +138,5 @@ int Lines(const Args& args) {
 
 int main(int argc, char** argv) {
   using namespace verdelo::bench;
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int qtArgc = 1;  // the options are the bench's; Qt sees none of them
-  QApplication app(qtArgc, argv);
-  return RunMode(argc, argv, "traffic_bench", {{"lines", Lines}});
+  return RunQtMode(argc, argv, "traffic_bench", {{"lines", Lines}});
 }

@@ -46,18 +46,24 @@ bool IsValidLocalTime(const LocalTime& t) {
 // library's reading.
 LocalToEpoch::Instants LocalToEpoch::Resolve(int year, int month, int day, int hour, int minute,
                                              int second) {
+  // The wall time as the C library takes it, with a daylight-saving flag:
+  // 1 or 0 to ask for that offset, -1 to let the library choose.
+  const auto wall = [&](int dst) {
+    tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = dst;
+    return t;
+  };
   std::int64_t found[2];
   int count = 0;
   for (int dst : {1, 0}) {
-    tm wall{};
-    wall.tm_year = year - 1900;
-    wall.tm_mon = month - 1;
-    wall.tm_mday = day;
-    wall.tm_hour = hour;
-    wall.tm_min = minute;
-    wall.tm_sec = second;
-    wall.tm_isdst = dst;
-    const time_t at = ::mktime(&wall);
+    tm asked = wall(dst);
+    const time_t at = ::mktime(&asked);
     tm back{};
     if (at == static_cast<time_t>(-1) || ::localtime_r(&at, &back) == nullptr) continue;
     if (back.tm_year == year - 1900 && back.tm_mon == month - 1 && back.tm_mday == day &&
@@ -65,15 +71,8 @@ LocalToEpoch::Instants LocalToEpoch::Resolve(int year, int month, int day, int h
       found[count++] = at;
   }
   if (count == 0) {
-    tm wall{};
-    wall.tm_year = year - 1900;
-    wall.tm_mon = month - 1;
-    wall.tm_mday = day;
-    wall.tm_hour = hour;
-    wall.tm_min = minute;
-    wall.tm_sec = second;
-    wall.tm_isdst = -1;
-    const std::int64_t at = ::mktime(&wall);
+    tm asked = wall(-1);
+    const std::int64_t at = ::mktime(&asked);
     return {at, at};
   }
   if (count == 1) return {found[0], found[0]};
