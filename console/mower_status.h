@@ -33,4 +33,8 @@ enum MowerStatus : int {
   STATUS_FOLLOWING_GUIDE = 1070,
 };
 
+// The status line's text for a status code ("=> Charging"); nullptr for a
+// code the console does not know.
+const char* MowerStatusText(int status);
+
 }  // namespace verdelo
