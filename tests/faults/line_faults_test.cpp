@@ -151,8 +151,11 @@ TEST_F(LineFaults, VanishedDeviceClosesTheLinkWithAReasonWithoutSpinningAndOpens
   device->Send(AnswerBytes(REG_VOLTAGE, 24000));
   ASSERT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) == "Voltage(mV) :24000"; }));
 
-  // Pulled out.
+  // Pulled out: the device goes and its name with it (left on the dead
+  // pseudo-terminal, the name could lead to a test running beside this one
+  // that has just been given the same number, and Open would take its line).
   device->CloseMaster();
+  std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
   EXPECT_EQ(PortStatus(), "PORT CLOSED");
   EXPECT_NE(PortReason().find(port.string()), std::string::npos) << PortReason();
