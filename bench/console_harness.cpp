@@ -136,7 +136,7 @@ int Flood(const Args& args) {
     return 1;
   }
   ConsoleUnderTest console(mower.device(), true, expert, trends);
-  if (trends && !console.dlg().trends().isVisible()) {
+  if (trends && !console.dlg().trendsShown()) {
     std::cerr << "console_harness: [TRENDS_AT_START] did not open the Trends window\n";
     return 1;
   }

@@ -31,7 +31,7 @@ void ScheduleSnapshots(CKelvoPCDlg& console) {
       console.grab().save(consoleShot);
       console.portDialog().grab().save(portShot);
       std::cout << "screenshots: " << consoleShot.toStdString() << " " << portShot.toStdString();
-      if (console.trends().isVisible()) {
+      if (console.trendsShown()) {
         const QString trendsShot = out.filePath(QStringLiteral("verdelo-trends.png"));
         // The whole run, however long it was.
         console.trends().viewRange().ShowAll(console.trends().liveStore().TimeRange());

@@ -24,6 +24,7 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       configFile_(paths.configFile),
+      dataLog_(paths.workDir / MowerConsole::kDataLogName),
       launcher_(paths.workDir),
       portDialog_(clock_, paths.configFile),
       console_(ConsoleHost{controls_, *this, *this, launcher_, portDialog_, clock_, *this,
@@ -40,10 +41,15 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
   connect(&portDialog_, &CPortControlDlg::linkLost, this,
           [this](const QString& reason) { console_.OnLinkLost(reason.toStdString()); });
   connect(&portDialog_, &CPortControlDlg::linkReopened, this, [this] { console_.OnLinkReopened(); });
-  // The trends gather the decoded values from the start, shown or not.
-  trends_ = new CTrendsWindow(this, paths.workDir / MowerConsole::kDataLogName);
-  console_.AddValueObserver(&trends_->LiveInput());
-  trends_->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });
+  console_.AddValueObserver(&liveTrendsInput_);
+}
+
+CTrendsWindow& CKelvoPCDlg::trends() {
+  if (trends_ == nullptr) {
+    trends_ = new CTrendsWindow(this, dataLog_, liveTrends_);
+    trends_->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });
+  }
+  return *trends_;
 }
 
 CKelvoPCDlg::~CKelvoPCDlg() { qApp->removeEventFilter(this); }
@@ -79,7 +85,7 @@ void CKelvoPCDlg::ConnectNotifications() {
 
 void CKelvoPCDlg::OnInitDialog() {
   console_.OnInitDialog();
-  if (ReadWindowSettings(ReadConfigFile(configFile_)).trendsAtStart) trends_->ShowAndRaise();
+  if (ReadWindowSettings(ReadConfigFile(configFile_)).trendsAtStart) trends().ShowAndRaise();
 }
 
 void CKelvoPCDlg::StartTimer(int id, std::uint32_t periodMs) {
@@ -156,7 +162,7 @@ void CKelvoPCDlg::contextMenuEvent(QContextMenuEvent* event) {
     portDialog_.raise();
     portDialog_.activateWindow();
   });
-  menu.addAction(QStringLiteral("Show &Trends"), this, [this] { trends_->ShowAndRaise(); });
+  menu.addAction(QStringLiteral("Show &Trends"), this, [this] { trends().ShowAndRaise(); });
   menu.exec(event->globalPos());
 }
 

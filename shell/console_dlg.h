@@ -14,6 +14,8 @@
 #include "shell/trends_window.h"
 #include "shell/port_control_dlg.h"
 #include "shell/control_table.h"
+#include "trends/live_input.h"
+#include "trends/series_store.h"
 
 namespace verdelo {
 
@@ -34,7 +36,9 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   MowerConsole& console() { return console_; }
   CPortControlDlg& portDialog() { return portDialog_; }
   ControlTable& controls() { return controls_; }
-  CTrendsWindow& trends() { return *trends_; }
+  // The Trends window, made the first time it is asked for.
+  CTrendsWindow& trends();
+  bool trendsShown() const { return trends_ != nullptr && trends_->isVisible(); }
 
   // ITimers.
   void StartTimer(int id, std::uint32_t periodMs) override;
@@ -59,10 +63,15 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   void UpdateTitle();
 
   std::filesystem::path configFile_;
+  std::filesystem::path dataLog_;
   ControlTable controls_;
   std::map<int, QTimer*> timers_;
   SystemClock clock_;
   ShellEventLauncher launcher_;
+  // The values of this session for the Trends window, gathered from the
+  // start; the window itself costs nothing until it is first shown.
+  trends::SeriesStore liveTrends_;
+  trends::LiveInput liveTrendsInput_{liveTrends_};
   CPortControlDlg portDialog_;
   MowerConsole console_;
   CTrendsWindow* trends_ = nullptr;  // a window of its own, owned as a child

@@ -67,6 +67,13 @@ QColor ColorOf(trends::MarkerKind kind) {
   return Qt::black;
 }
 
+// The pixel column of time `t` on a plot `width` pixels wide showing
+// [from, to].
+int ColumnOf(qint64 t, qint64 from, qint64 to, int width) {
+  const double perMs = static_cast<double>(width) / static_cast<double>(std::max<qint64>(1, to - from));
+  return static_cast<int>(std::floor(static_cast<double>(t - from) * perMs));
+}
+
 }  // namespace
 
 QColor TrendsCharts::GroupColor(trends::StatusGroup group) {
@@ -198,37 +205,67 @@ TrendsChartView* TrendsCharts::ViewOf(SeriesId id) const { return viewOf_[static
 
 void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to) {
   const int width = views_.front()->PlotWidth();
-  for (TrendsChartView* view : views_) view->SetTimeRange(from, to);
-  std::array<Extent, trends::kSeriesCount> extents;
+  const bool moved = from != drawn_.from || to != drawn_.to || width != drawn_.width;
+  if (moved)
+    for (TrendsChartView* view : views_) view->SetTimeRange(from, to);
   for (SeriesId id : trends::AllSeries()) {
-    QLineSeries* line = lines_[static_cast<std::size_t>(trends::Index(id))];
+    const auto i = static_cast<std::size_t>(trends::Index(id));
+    QLineSeries* line = lines_[i];
     if (line == nullptr) continue;
     const std::vector<Point> points = store.Decimated(id, from, to, width);
+    Trace trace;
+    trace.reserve(points.size());
+    for (const Point& p : points) {
+      const std::pair<int, std::int64_t> pixel(ColumnOf(p.t, from, to, width), p.v);
+      if (trace.empty() || trace.back() != pixel) trace.push_back(pixel);  // a repeat draws nothing new
+    }
+    if (!moved && trace == drawn_.lines[i]) continue;
+    drawn_.lines[i] = std::move(trace);
     const QList<QPointF> scaled = Scaled(points, Info(id).scale);
     line->replace(scaled);
-    if (IsSeriesVisible(id)) extents[static_cast<std::size_t>(trends::Index(id))] = ExtentOf(scaled, from, to);
+    const Extent extent = ExtentOf(scaled, from, to);
+    drawn_.extents[i] = {extent.least, extent.greatest};
     if (id == SeriesId::Current) ShowCurrent(points, from, to);
   }
-  // Each chart's value axis spans what its visible series show.
+  const bool rangesChanged = UpdateValueRanges(from, to, moved);
+  ShowStatus(store, from, to, width, moved);
+  drawn_.from = from;
+  drawn_.to = to;
+  drawn_.width = width;
+  if (rangesChanged || layoutChanged_ || moved) {
+    layoutChanged_ = false;
+    AlignPlots();
+  }
+}
+
+// Each chart's value axis spans what its visible series show; true when an
+// axis changed, and with it perhaps the room its labels take.
+bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
+  bool changed = false;
   for (TrendsChartView* view : views_) {
     if (view == statusView()) continue;
     Extent extent;
     for (SeriesId id : trends::AllSeries()) {
-      const Extent& e = extents[static_cast<std::size_t>(trends::Index(id))];
-      if (ViewOf(id) == view && e.any()) extent.Take(e.least), extent.Take(e.greatest);
+      const auto& [least, greatest] = drawn_.extents[static_cast<std::size_t>(trends::Index(id))];
+      if (ViewOf(id) == view && IsSeriesVisible(id) && least <= greatest) extent.Take(least), extent.Take(greatest);
     }
     if (view == ViewOf(SeriesId::Voltage)) {
-      QList<QPointF> limit;
-      if (minimumVolts_) {
-        limit = {QPointF(static_cast<double>(from), *minimumVolts_), QPointF(static_cast<double>(to), *minimumVolts_)};
-        extent.Take(*minimumVolts_);
+      if (moved || minimumVolts_ != drawn_.minimumVolts) {
+        QList<QPointF> limit;
+        if (minimumVolts_)
+          limit = {QPointF(static_cast<double>(from), *minimumVolts_), QPointF(static_cast<double>(to), *minimumVolts_)};
+        minimumVoltage_->replace(limit);
       }
-      minimumVoltage_->replace(limit);
+      if (minimumVolts_) extent.Take(*minimumVolts_);
     }
-    if (extent.any()) view->SetValueRange(extent.least, extent.greatest);
+    if (!extent.any()) continue;
+    const QValueAxis* axis = view->valueAxis();
+    const std::pair<double, double> before(axis->min(), axis->max());
+    view->SetValueRange(extent.least, extent.greatest);
+    changed = changed || before != std::pair<double, double>(axis->min(), axis->max());
   }
-  ShowStatus(store, from, to, width);
-  AlignPlots();
+  drawn_.minimumVolts = minimumVolts_;
+  return changed;
 }
 
 // Each chart's own layout places its plot after its value labels; wider
@@ -292,28 +329,35 @@ void TrendsCharts::ShowCurrent(const std::vector<Point>& points, qint64 from, qi
 
 // Each status group's bands as one area whose outline rises to 1 over a
 // band and drops to 0 between them.
-void TrendsCharts::ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width) {
+void TrendsCharts::ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width, bool moved) {
+  const std::vector<trends::Band> bands =
+      IsSeriesVisible(SeriesId::Status) ? store.Bands(from, to, width) : std::vector<trends::Band>{};
+  const std::vector<trends::Marker> markers =
+      markersVisible_ ? store.Markers(from, to, width) : std::vector<trends::Marker>{};
+  bandCount_ = static_cast<int>(bands.size());
+  markerCount_ = static_cast<int>(markers.size());
+  Trace trace;
+  for (const trends::Band& band : bands) {
+    trace.emplace_back(ColumnOf(band.from, from, to, width), band.status);
+    trace.emplace_back(ColumnOf(band.to, from, to, width), band.status);
+  }
+  for (const trends::Marker& m : markers)
+    trace.emplace_back(ColumnOf(m.t, from, to, width), -1 - static_cast<std::int64_t>(m.kind));
+  if (!moved && trace == drawn_.status) return;
+  drawn_.status = std::move(trace);
+
   std::array<QList<QPointF>, trends::kStatusGroupCount> combs;
-  bandCount_ = 0;
-  if (IsSeriesVisible(SeriesId::Status)) {
-    for (const trends::Band& band : store.Bands(from, to, width)) {
-      auto& comb = combs[static_cast<std::size_t>(trends::GroupOfStatus(band.status))];
-      const double a = static_cast<double>(band.from), b = static_cast<double>(band.to);
-      comb.append({QPointF(a, 0), QPointF(a, 1), QPointF(b, 1), QPointF(b, 0)});
-      ++bandCount_;
-    }
+  for (const trends::Band& band : bands) {
+    auto& comb = combs[static_cast<std::size_t>(trends::GroupOfStatus(band.status))];
+    const double a = static_cast<double>(band.from), b = static_cast<double>(band.to);
+    comb.append({QPointF(a, 0), QPointF(a, 1), QPointF(b, 1), QPointF(b, 0)});
   }
   for (int g = 0; g < trends::kStatusGroupCount; ++g)
     bands_[static_cast<std::size_t>(g)]->upperSeries()->replace(combs[static_cast<std::size_t>(g)]);
 
   std::array<QList<QPointF>, trends::kMarkerKindCount> marks;
-  markerCount_ = 0;
-  if (markersVisible_) {
-    for (const trends::Marker& m : store.Markers(from, to, width)) {
-      marks[static_cast<std::size_t>(m.kind)].append(QPointF(static_cast<double>(m.t), 0.5));
-      ++markerCount_;
-    }
-  }
+  for (const trends::Marker& m : markers)
+    marks[static_cast<std::size_t>(m.kind)].append(QPointF(static_cast<double>(m.t), 0.5));
   for (int k = 0; k < trends::kMarkerKindCount; ++k)
     markers_[static_cast<std::size_t>(k)]->replace(marks[static_cast<std::size_t>(k)]);
 }
@@ -333,6 +377,7 @@ void TrendsCharts::SetSeriesVisible(SeriesId id, bool visible) {
     if (ViewOf(other) == view && IsSeriesVisible(other)) any = true;
   view->setVisible(any);
   UpdateTimeLabels();
+  layoutChanged_ = true;
 }
 
 bool TrendsCharts::IsSeriesVisible(SeriesId id) const { return visible_[static_cast<std::size_t>(trends::Index(id))]; }

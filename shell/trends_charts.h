@@ -51,11 +51,25 @@ class TrendsCharts : public QWidget {
   TrendsChartView* AddView(const QString& title, const QString& unit);
   QLineSeries* AddLine(TrendsChartView* view, trends::SeriesId id, QColor color);
   void ShowCurrent(const std::vector<trends::Point>& points, qint64 from, qint64 to);
-  void ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width);
+  void ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width, bool moved);
   void UpdateTimeLabels();
   // Gives every shown chart the same plot left and right edges, those of
   // the chart whose value labels need the most room.
   void AlignPlots();
+
+  // What each series looks like on screen: its points' pixel columns and
+  // values. A refresh whose trace matches the drawn one leaves the chart
+  // alone, so a chart repaints only when its pixels would change.
+  using Trace = std::vector<std::pair<int, std::int64_t>>;
+  struct Drawn {
+    qint64 from = 0, to = 0;
+    int width = 0;
+    std::array<Trace, trends::kSeriesCount> lines;
+    std::array<std::pair<double, double>, trends::kSeriesCount> extents{};  // least, greatest; empty if least > greatest
+    Trace status;
+    std::optional<double> minimumVolts;
+  };
+  bool UpdateValueRanges(qint64 from, qint64 to, bool moved);
 
   std::vector<TrendsChartView*> views_;
   std::array<QLineSeries*, trends::kSeriesCount> lines_{};
@@ -71,6 +85,8 @@ class TrendsCharts : public QWidget {
   int bandCount_ = 0;
   int markerCount_ = 0;
   bool alignPosted_ = false;
+  bool layoutChanged_ = true;  // shown charts or labels changed since the plots were lined up
+  Drawn drawn_;
 };
 
 }  // namespace verdelo

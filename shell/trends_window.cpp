@@ -32,8 +32,8 @@ QString FromPath(const std::filesystem::path& path) { return QString::fromStdStr
 
 }  // namespace
 
-CTrendsWindow::CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog)
-    : QWidget(parent, Qt::Window), consoleLog_(std::move(consoleLog)) {
+CTrendsWindow::CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog, trends::SeriesStore& live)
+    : QWidget(parent, Qt::Window), consoleLog_(std::move(consoleLog)), liveStore_(live) {
   setWindowTitle(QStringLiteral("Trends"));
   setFocusPolicy(Qt::StrongFocus);
   resize(900, 860);
@@ -224,6 +224,8 @@ bool CTrendsWindow::WaitForLoad(int timeoutMs) {
 void CTrendsWindow::Redraw() {
   const trends::SeriesStore& store = shownStore();
   const std::uint64_t generation = store.generation();
+  // Following the newest values, the charts move a pixel column at a time.
+  view_.SetFollowStep((view_.to() - view_.from()) / charts_->views().front()->PlotWidth());
   view_.Update(store.TimeRange());
   std::optional<double> minimum;
   if (source_ == Source::Live && minimumVoltage_) {

@@ -1,14 +1,14 @@
 // The trends window: the mower's values over time, live from the console
 // or from any data log, on charts stacked along one time axis.
 //
-// Wiring into the console window:
-//   auto* trends = new CTrendsWindow(this, workDir / "Moro-log.txt");
-//   console.AddValueObserver(&trends->LiveInput());
+// Wiring into the console window, which gathers the live values from the
+// start whether this window exists or not:
+//   trends::SeriesStore live;  trends::LiveInput input{live};
+//   console.AddValueObserver(&input);
+//   ... first "Show Trends" or [TRENDS_AT_START]:
+//   auto* trends = new CTrendsWindow(this, workDir / "Moro-log.txt", live);
 //   trends->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });
-//   ... menu entry or [TRENDS_AT_START]: trends->ShowAndRaise();
-// The live values are gathered from the moment the observer is added,
-// whether the window is shown or not. Remove the observer before the
-// window goes if the console outlives it.
+//   trends->ShowAndRaise();
 #pragma once
 
 #include <QLabel>
@@ -22,7 +22,6 @@
 
 #include "console/value_observer.h"
 #include "shell/trends_charts.h"
-#include "trends/live_input.h"
 #include "trends/log_loader.h"
 #include "trends/series_store.h"
 #include "trends/view_range.h"
@@ -36,12 +35,10 @@ class CTrendsWindow : public QWidget {
   Q_OBJECT
  public:
   // `consoleLog` is the data log the console writes ("Show the console's
-  // log" opens it from its start).
-  CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog);
+  // log" opens it from its start); `live` holds the values of this session
+  // and outlives the window.
+  CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog, trends::SeriesStore& live);
   ~CTrendsWindow() override;
-
-  // Register with MowerConsole::AddValueObserver; fills the live store.
-  IValueObserver& LiveInput() { return live_; }
   // Shows the window (where it was last time), raised and active.
   void ShowAndRaise();
   // Read at every refresh for the minimum-voltage line of the live charts,
@@ -96,9 +93,8 @@ class CTrendsWindow : public QWidget {
   void RestoreSettings();
 
   std::filesystem::path consoleLog_;
-  trends::SeriesStore liveStore_;
+  trends::SeriesStore& liveStore_;
   trends::SeriesStore fileStore_;
-  trends::LiveInput live_{liveStore_};
   trends::LogLoader loader_{fileStore_};
   Source source_ = Source::Live;
   trends::ViewRange view_;

@@ -15,6 +15,11 @@ void ViewRange::Place(std::int64_t from, std::int64_t to) {
   to_ = to;
 }
 
+std::int64_t ViewRange::RoundUp(std::int64_t t) const {
+  const std::int64_t below = t - ((t % step_) + step_) % step_;
+  return below == t ? t : below + step_;
+}
+
 void ViewRange::ShowLast(std::int64_t span, const std::optional<TimeSpan>& data) {
   mode_ = Mode::Last;
   span_ = std::max(span, kMinSpan);
@@ -29,12 +34,12 @@ void ViewRange::ShowAll(const std::optional<TimeSpan>& data) {
 void ViewRange::Update(const std::optional<TimeSpan>& data) {
   switch (mode_) {
     case Mode::Last: {
-      const std::int64_t end = data ? data->second : to_;
+      const std::int64_t end = data ? RoundUp(data->second) : to_;
       Place(end - span_, end);
       break;
     }
     case Mode::All:
-      if (data) Place(data->first, data->second);
+      if (data) Place(data->first, RoundUp(data->second));
       break;
     case Mode::Fixed:
       break;

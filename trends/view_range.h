@@ -2,6 +2,7 @@
 // "last hour / day / week / all" choices move it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -33,14 +34,21 @@ class ViewRange {
   // Moves by `by` ms; moving past the newest data follows it again.
   void Pan(std::int64_t by, const std::optional<TimeSpan>& data);
   void Set(std::int64_t from, std::int64_t to);
+  // While following the data, the moving end advances in whole steps (the
+  // time one pixel column shows), so the charts move only when their
+  // pixels would; 1 follows every millisecond.
+  void SetFollowStep(std::int64_t ms) { step_ = std::max<std::int64_t>(1, ms); }
 
  private:
+  std::int64_t RoundUp(std::int64_t t) const;
+
   void Place(std::int64_t from, std::int64_t to);
 
   Mode mode_ = Mode::Last;
   std::int64_t span_ = 3'600'000;
   std::int64_t from_ = 0;
   std::int64_t to_ = 3'600'000;
+  std::int64_t step_ = 1;
 };
 
 }  // namespace verdelo::trends

@@ -78,6 +78,19 @@ TEST(ViewRange, LastAllZoomAndPan) {
   EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(10 * kHour, 20 * kHour));
   for (int i = 0; i < 5; ++i) view.Zoom(view.from(), 0.01);  // never below the least span
   EXPECT_EQ(view.to() - view.from(), ViewRange::kMinSpan);
+
+  // Following in steps: the end moves only when the newest data passes it.
+  view.SetFollowStep(4'500);
+  view.ShowLast(kHour, TimeSpan{0, 20 * kHour + 1});
+  EXPECT_EQ(view.to(), 20 * kHour + 4'500);
+  for (const std::int64_t newest : {20 * kHour + 2, 20 * kHour + 4'500}) {
+    view.Update(TimeSpan{0, newest});
+    EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(19 * kHour + 4'500, 20 * kHour + 4'500));
+  }
+  view.Update(TimeSpan{0, 20 * kHour + 4'501});
+  EXPECT_EQ(view.to(), 20 * kHour + 9'000);
+  view.ShowAll(TimeSpan{-70'000, -100});  // before the epoch, too
+  EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(std::int64_t{-70'000}, std::int64_t{0}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "tests/support/qt_wait.h"
 #include "tests/trends/log_maker.h"
 #include "tests/trends/time_zone.h"
+#include "trends/live_input.h"
 
 namespace verdelo::test {
 namespace {
@@ -25,7 +26,7 @@ class TrendsWindow : public ::testing::Test {
   void SetUp() override {
     // The window's remembered geometry goes to a folder of the test's own.
     ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
-    window = std::make_unique<CTrendsWindow>(nullptr, dir.path() / "Moro-log.txt");
+    window = std::make_unique<CTrendsWindow>(nullptr, dir.path() / "Moro-log.txt", live);
     window->resize(1000, 1100);
     window->ShowAndRaise();
   }
@@ -49,6 +50,8 @@ class TrendsWindow : public ::testing::Test {
 
   ScopedTimeZone zone{"UTC"};
   TempDir dir;
+  trends::SeriesStore live;
+  trends::LiveInput input{live};
   std::unique_ptr<CTrendsWindow> window;
 };
 
@@ -153,11 +156,11 @@ TEST_F(TrendsWindow, ClosingOnlyHidesAndTheNextWindowComesBackWhereItWasAndAsItW
   window->charts().SetSeriesVisible(SeriesId::Temperature, false);
   for (QAction* action : window->findChildren<QAction*>())
     if (action->text() == QStringLiteral("Temperature")) action->setChecked(false);
-  window->LiveInput().OnValue(ValueId::Voltage, 25000, LocalTime{2026, 5, 1, 10, 0, 0, 0});
+  input.OnValue(ValueId::Voltage, 25000, LocalTime{2026, 5, 1, 10, 0, 0, 0});
   EXPECT_TRUE(window->close());
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(window->liveStore().TimeRange());  // still gathering
-  CTrendsWindow next(nullptr, dir.path() / "Moro-log.txt");
+  CTrendsWindow next(nullptr, dir.path() / "Moro-log.txt", live);
   EXPECT_EQ(next.geometry().size(), placed);
   EXPECT_FALSE(next.charts().IsSeriesVisible(SeriesId::Temperature));
   EXPECT_TRUE(next.charts().IsSeriesVisible(SeriesId::Voltage));
@@ -165,12 +168,12 @@ TEST_F(TrendsWindow, ClosingOnlyHidesAndTheNextWindowComesBackWhereItWasAndAsItW
 
 TEST_F(TrendsWindow, LiveValuesAreDrawnWithTheMinimumVoltageLine) {
   window->SetMinimumVoltageSource([] { return 24000; });
-  IValueObserver& live = window->LiveInput();
+  IValueObserver& values = input;
   for (int s = 0; s < 600; ++s) {
     const LocalTime at{2026, 5, 1, 10, s / 60, s % 60, 0};
-    live.OnValue(ValueId::Voltage, 25000 - s, at);
-    live.OnValue(ValueId::Current, s < 300 ? 1500 : -1500, at);
-    live.OnValue(ValueId::Status, s < 300 ? 1002 : 1014, at);
+    values.OnValue(ValueId::Voltage, 25000 - s, at);
+    values.OnValue(ValueId::Current, s < 300 ? 1500 : -1500, at);
+    values.OnValue(ValueId::Status, s < 300 ? 1002 : 1014, at);
   }
   window->ShowLive();
   window->RefreshNow();
@@ -178,14 +181,42 @@ TEST_F(TrendsWindow, LiveValuesAreDrawnWithTheMinimumVoltageLine) {
   EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
   EXPECT_EQ(charts.BandCount(), 2);
   EXPECT_TRUE(window->sourceText().startsWith(QStringLiteral("Live")));
-  // The view follows the newest value: the last hour up to it.
-  EXPECT_EQ(window->viewRange().to(), window->liveStore().TimeRange()->second);
+  // The view follows the newest value: the last hour up to it, within the
+  // pixel column it falls in.
+  const qint64 newest = window->liveStore().TimeRange()->second;
+  const qint64 column = (window->viewRange().to() - window->viewRange().from()) / charts.statusView()->PlotWidth();
+  EXPECT_GE(window->viewRange().to(), newest);
+  EXPECT_LE(window->viewRange().to() - newest, column + 1);
   const QImage image = window->grab().toImage();
   EXPECT_GT(PixelsOf(image, charts.ViewOf(SeriesId::Voltage), QColor(200, 0, 0)), 100);  // the minimum line
   // Charging and draining at a glance: blue above zero, red below.
   TrendsChartView* current = charts.ViewOf(SeriesId::Current);
   EXPECT_GT(PixelsWhere(image, current, [](QColor c) { return c.blue() > c.red() + 60; }), 1000);
   EXPECT_GT(PixelsWhere(image, current, [](QColor c) { return c.red() > c.blue() + 60; }), 1000);
+}
+
+// A refresh leaves a chart alone unless its pixels would change, so the
+// charts cost nothing while the newest values repeat the last.
+TEST_F(TrendsWindow, LiveChartsAreRedrawnOnlyWhenTheirPixelsChange) {
+  const LocalTime at{2026, 5, 1, 10, 0, 0, 0};
+  input.OnValue(ValueId::Voltage, 25000, at);
+  input.OnValue(ValueId::Temperature, 21, at);
+  for (int settle = 0; settle < 3; ++settle) {  // the plots line up after the first drawing
+    QCoreApplication::processEvents();
+    window->RefreshNow();
+  }
+  int replaced = 0;
+  for (TrendsChartView* view : window->charts().views())
+    for (QAbstractSeries* series : view->chart()->series())
+      if (auto* xy = qobject_cast<QXYSeries*>(series))
+        QObject::connect(xy, &QXYSeries::pointsReplaced, window.get(), [&] { ++replaced; });
+  input.OnValue(ValueId::Voltage, 25000, at);
+  input.OnValue(ValueId::Temperature, 21, at);
+  window->RefreshNow();
+  EXPECT_EQ(replaced, 0);
+  input.OnValue(ValueId::Voltage, 24000, at);
+  window->RefreshNow();
+  EXPECT_EQ(replaced, 1) << "the voltage line, and nothing else";
 }
 
 }  // namespace
