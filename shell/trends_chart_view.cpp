@@ -1,9 +1,11 @@
 #include "shell/trends_chart_view.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace verdelo {
@@ -93,6 +95,16 @@ std::optional<qint64> TrendsChartView::TimeAt(QPointF viewPos) const {
   const QPointF chartPos = chart()->mapFromScene(scenePos);
   if (!chart()->plotArea().contains(chartPos)) return std::nullopt;
   return static_cast<qint64>(std::llround(chart()->mapToValue(chartPos).x()));
+}
+
+int TrendsChartView::ValueLabelWidth() const {
+  const QFontMetrics metrics(valueAxis_->labelsFont());
+  const int ticks = std::max(2, valueAxis_->tickCount());
+  const double step = (valueAxis_->max() - valueAxis_->min()) / (ticks - 1);
+  int widest = 0;
+  for (int i = 0; i < ticks; ++i)
+    widest = std::max(widest, metrics.horizontalAdvance(QString::asprintf("%.4g", valueAxis_->min() + i * step)));
+  return widest;
 }
 
 int TrendsChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->plotArea().width())); }

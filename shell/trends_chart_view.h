@@ -31,6 +31,9 @@ class TrendsChartView : public QChartView {
   void SetValueRange(double least, double greatest);
   // The time under a point of the view; empty outside the plot.
   std::optional<qint64> TimeAt(QPointF viewPos) const;
+  // The width of the widest value label: the room the labels take beside
+  // the plot, which moves its left edge.
+  int ValueLabelWidth() const;
   void SetCursor(std::optional<qint64> t);
   std::optional<qint64> cursor() const { return cursor_; }
   int PlotWidth() const;

@@ -205,7 +205,8 @@ TrendsChartView* TrendsCharts::ViewOf(SeriesId id) const { return viewOf_[static
 
 void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to) {
   const int width = views_.front()->PlotWidth();
-  const bool moved = from != drawn_.from || to != drawn_.to || width != drawn_.width;
+  const bool resized = width != drawn_.width;
+  const bool moved = resized || from != drawn_.from || to != drawn_.to;
   if (moved)
     for (TrendsChartView* view : views_) view->SetTimeRange(from, to);
   for (SeriesId id : trends::AllSeries()) {
@@ -227,22 +228,23 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
     drawn_.extents[i] = {extent.least, extent.greatest};
     if (id == SeriesId::Current) ShowCurrent(points, from, to);
   }
-  const bool rangesChanged = UpdateValueRanges(from, to, moved);
+  const bool labelsResized = UpdateValueRanges(from, to, moved);
   ShowStatus(store, from, to, width, moved);
   drawn_.from = from;
   drawn_.to = to;
   drawn_.width = width;
-  if (rangesChanged || layoutChanged_ || moved) {
+  if (labelsResized || layoutChanged_ || resized) {
     layoutChanged_ = false;
     AlignPlots();
   }
 }
 
-// Each chart's value axis spans what its visible series show; true when an
-// axis changed, and with it perhaps the room its labels take.
+// Each chart's value axis spans what its visible series show.
 bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
-  bool changed = false;
-  for (TrendsChartView* view : views_) {
+  bool changed = labelWidths_.size() != views_.size();
+  labelWidths_.resize(views_.size());
+  for (std::size_t v = 0; v < views_.size(); ++v) {
+    TrendsChartView* view = views_[v];
     if (view == statusView()) continue;
     Extent extent;
     for (SeriesId id : trends::AllSeries()) {
@@ -259,10 +261,10 @@ bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
       if (minimumVolts_) extent.Take(*minimumVolts_);
     }
     if (!extent.any()) continue;
-    const QValueAxis* axis = view->valueAxis();
-    const std::pair<double, double> before(axis->min(), axis->max());
     view->SetValueRange(extent.least, extent.greatest);
-    changed = changed || before != std::pair<double, double>(axis->min(), axis->max());
+    const int labels = view->ValueLabelWidth();
+    changed = changed || labels != labelWidths_[v];
+    labelWidths_[v] = labels;
   }
   drawn_.minimumVolts = minimumVolts_;
   return changed;

@@ -69,6 +69,8 @@ class TrendsCharts : public QWidget {
     Trace status;
     std::optional<double> minimumVolts;
   };
+  // Sets each chart's value axis; true when a chart's labels now take more
+  // or less room, so the plots need lining up again.
   bool UpdateValueRanges(qint64 from, qint64 to, bool moved);
 
   std::vector<TrendsChartView*> views_;
@@ -84,6 +86,7 @@ class TrendsCharts : public QWidget {
   bool markersVisible_ = true;
   int bandCount_ = 0;
   int markerCount_ = 0;
+  std::vector<int> labelWidths_;  // each chart's value labels when the plots were lined up
   bool alignPosted_ = false;
   bool layoutChanged_ = true;  // shown charts or labels changed since the plots were lined up
   Drawn drawn_;
