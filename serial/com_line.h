@@ -143,6 +143,7 @@ class CComLine {
   int32_t LostCause() const { return lostCause_.load(); }
   // Applies from the next Open and call on; 0 is taken as 1 ms.
   void SetNetworkTimeLimit(uint32_t ms) { networkLimitMs_ = ms == 0 ? 1 : ms; }
+  uint32_t NetworkTimeLimit() const { return networkLimitMs_; }
 
  protected:
   int32_t SetError(int32_t code) {

@@ -110,6 +110,8 @@ void LoopbackBridge::Close(bool reset) {
   peer_ = -1;
 }
 
+bool LoopbackBridge::Listen(int backlog) { return listener_ >= 0 && listen(listener_, backlog) == 0; }
+
 bool LoopbackBridge::FillBacklog() {
   sockaddr_in address{};
   address.sin_family = AF_INET;

@@ -32,6 +32,8 @@ class LoopbackBridge {
   void Close(bool reset = false);
   // Connects a socket of the test's own that stays waiting in the backlog.
   bool FillBacklog();
+  // A bridge made with backlog below 0 starts listening on its port now.
+  bool Listen(int backlog = 4);
 
  private:
   int listener_ = -1;
