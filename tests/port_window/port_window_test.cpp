@@ -393,6 +393,24 @@ TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
   EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 }
 
+// The bridge declines the COM port option (Telnet DONT 44): the link opens
+// as a raw one, the speed reads back as chosen, and the expert is told.
+TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpert) {
+  LoopbackBridge bridge;
+  Create({"[COM1]" + bridge.Address("rfc2217"), "[COMSPEED]1", "[COMPORT_EXPERT_MODE]"});
+  BoxCloser boxes;
+  Get<QPushButton>(3)->click();  // the connect waits for the bridge's word
+  ASSERT_TRUE(bridge.Accept());
+  bridge.Receive(15);  // the offers
+  bridge.Send({0xFF, 0xFE, 44});
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
+  EXPECT_EQ(window->serialPort().GetBaudRate(), 19200);
+  const auto* rx = Get<TrafficList>(1000);
+  ASSERT_EQ(rx->count(), 1);
+  EXPECT_TRUE(rx->text(0).contains("refused the COM port option")) << rx->text(0).toStdString();
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
 // Unreachable at start: no box, the reason in the status, and tries with a
 // growing pause until the bridge listens. Lost later: the link closes with
 // its reason and is reconnected the same way; Close ends the trying.
