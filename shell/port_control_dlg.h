@@ -147,6 +147,7 @@ class CPortControlDlg : public QDialog, public ILink {
   std::future<std::int32_t> connectOutcome_;
   bool connecting_ = false;
   bool connectCancelled_ = false;  // closed by the user meanwhile
+  bool openWhenFree_ = false;      // Open was pressed for another port meanwhile
   std::uint32_t connectAttempt_ = 0;
   std::string connectDevice_;
   OpenPurpose connectPurpose_ = OpenPurpose::Click;

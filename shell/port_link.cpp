@@ -104,6 +104,14 @@ void CPortControlDlg::ShowLinkState(bool open) {
 
 void CPortControlDlg::OnOpenPort() {
   const std::string device = RequestedDevice();
+  // While a connect is under way the helper owns the port: the same bridge
+  // asked for again takes that connect over; anything else is opened once
+  // it is over.
+  if (connecting_) {
+    if (device == connectDevice_) BeginConnect(device, OpenPurpose::Click);
+    else openWhenFree_ = true;
+    return;
+  }
   if (IsNetworkAddress(device) && !serialPort_.IsOpen()) {
     BeginConnect(device, OpenPurpose::Click);
     return;
@@ -157,6 +165,7 @@ void CPortControlDlg::OnClosePort() {
   // A connect under way cannot be broken off; its link is closed once it
   // is made.
   if (connecting_) connectCancelled_ = true;
+  openWhenFree_ = false;
   CloseLink({});
   SetLinkState(LinkState::Closed);
 }
@@ -274,6 +283,7 @@ void CPortControlDlg::BeginConnect(const std::string& device, OpenPurpose purpos
     // click asked for it once more even if Close came in between.
     if (device == connectDevice_ && purpose == OpenPurpose::Click) {
       connectCancelled_ = false;
+      openWhenFree_ = false;
       connectPurpose_ = purpose;
     }
     return;
@@ -312,12 +322,14 @@ void CPortControlDlg::FinishConnect(std::uint32_t attempt) {
   connector_.join();
   connecting_ = false;
   const std::uint32_t deferred = std::exchange(deferredNotify_, 0);
+  const bool openNext = std::exchange(openWhenFree_, false);
   if (connectCancelled_) {
     serialPort_.Close();
-    return;
+  } else {
+    OnConnectOutcome(result, connectDevice_, connectPurpose_);
+    if (result == 0 && deferred != 0) OnSerialNotify(deferred);
   }
-  OnConnectOutcome(result, connectDevice_, connectPurpose_);
-  if (result == 0 && deferred != 0) OnSerialNotify(deferred);
+  if (openNext) OnOpenPort();
 }
 
 void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& device,
