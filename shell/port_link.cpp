@@ -354,7 +354,10 @@ void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& d
     case OpenPurpose::Click:
       // A click that took over a retry's connect leaves the retrying going.
       if (retrying_ && !retryTimer_.isActive()) ScheduleRetry();
-      if (!retrying_) SetLinkState(LinkState::Closed);
+      if (!retrying_) {
+        statusText_->setToolTip(QString());  // no longer "Connecting to ..."
+        SetLinkState(LinkState::Closed);
+      }
       SayOpenFailure(result, device, true);
       break;
     case OpenPurpose::Start:
