@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "serial/line_settings.h"
+#include "serial/net_endpoint.h"
+#include "serial/net_line.h"
 #include "serial/poll_deadline.h"
 #include "serial/port_names.h"
 
@@ -20,9 +22,13 @@ namespace {
 // Events that arrive with input and so need the input watched.
 constexpr uint32_t kInputEvents = EV_RXCHAR | EV_RXFLAG | EV_BREAK | EV_ERR;
 constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
+// A socket whose bridge closed its end reports EPOLLRDHUP alone.
+constexpr uint32_t kHangUpEvents = EPOLLHUP | EPOLLERR | EPOLLRDHUP;
 
-// What each descriptor of the event poll stands for.
-enum : uint32_t { kInputTag, kHangUpTag, kMaskTag };
+// What each descriptor of the event poll stands for: the port's input, a
+// duplicate of the port for hang-ups, the mask-applied event, and on a
+// Telnet network line the queue of decoded input.
+enum : uint32_t { kInputTag, kHangUpTag, kMaskTag, kQueuedTag };
 
 void CloseEventPoll(int& epollFd, int& hangUpWatch) {
   if (epollFd >= 0) close(epollFd);
@@ -31,17 +37,22 @@ void CloseEventPoll(int& epollFd, int& hangUpWatch) {
 }
 
 // Sets up what event waits block on (see CComLine::AwaitPortEvent): the
-// port's input, armed; a duplicate of the port that asks for nothing, so
-// that only a hang-up or an error wakes it; the mask-applied event.
-int CreateEventPoll(int port, int maskApplied, int& epollFd, int& hangUpWatch) {
+// port's input, armed; a duplicate of the port that asks for nothing (on a
+// socket: for its peer's closing), so that only a hang-up or an error wakes
+// it; the mask-applied event; and the queue of a Telnet line (queued >= 0),
+// armed like the input.
+int CreateEventPoll(int port, int maskApplied, int queued, bool socket, int& epollFd,
+                    int& hangUpWatch) {
   epollFd = epoll_create1(EPOLL_CLOEXEC);
   hangUpWatch = epollFd < 0 ? -1 : fcntl(port, F_DUPFD_CLOEXEC, 0);
   epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = kInputTag}};
-  epoll_event hangUp{0, {.u32 = kHangUpTag}};
+  epoll_event hangUp{socket ? static_cast<uint32_t>(EPOLLRDHUP) : 0u, {.u32 = kHangUpTag}};
   epoll_event mask{EPOLLIN, {.u32 = kMaskTag}};
+  epoll_event queue{EPOLLIN | EPOLLONESHOT, {.u32 = kQueuedTag}};
   if (hangUpWatch >= 0 && epoll_ctl(epollFd, EPOLL_CTL_ADD, port, &input) == 0 &&
       epoll_ctl(epollFd, EPOLL_CTL_ADD, hangUpWatch, &hangUp) == 0 &&
-      epoll_ctl(epollFd, EPOLL_CTL_ADD, maskApplied, &mask) == 0) {
+      epoll_ctl(epollFd, EPOLL_CTL_ADD, maskApplied, &mask) == 0 &&
+      (queued < 0 || epoll_ctl(epollFd, EPOLL_CTL_ADD, queued, &queue) == 0)) {
     return 0;
   }
   const int err = errno;
@@ -87,24 +98,37 @@ int SetModemLines(int fd, bool raise) {
 
 }  // namespace
 
+CComLine::CComLine() = default;
+
 CComLine::~CComLine() { ReleasePort(); }
 
 int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool overlapped) {
   lastError_ = 0;
   if (IsOpen()) return SetError(ERROR_ALREADY_INITIALIZED);
+  lostCause_ = 0;
 
+  const std::string device = ResolvePortDevice(deviceName);
+  std::unique_ptr<NetLine> net;
   int fd = -1;
-  if (int err = OpenDevice(ResolvePortDevice(deviceName), fd)) return SetError(err);
+  if (IsNetworkAddress(device)) {
+    if (int32_t err = NetLine::Open(device, networkLimitMs_, net)) return SetError(err);
+    fd = net->Stream().Fd();
+  } else if (int err = OpenDevice(device, fd)) {
+    return SetError(err);
+  }
 
   auto maskApplied = std::make_unique<CompletionRecord>();
   int err = maskApplied->CreateError();
-  if (err == 0) err = CreateEventPoll(fd, maskApplied->Fd(), eventPoll_, hangUpWatch_);
+  if (err == 0)
+    err = CreateEventPoll(fd, maskApplied->Fd(), net ? net->Stream().QueuedFd() : -1,
+                          net != nullptr, eventPoll_, hangUpWatch_);
   if (err != 0) {
-    CloseDevice(fd);
+    if (!net) CloseDevice(fd);
     return SetError(err);
   }
 
   portHandle_ = fd;
+  net_ = std::move(net);
   ++openNumber_;
   overlapped_ = overlapped;
   maskApplied_ = std::move(maskApplied);
@@ -113,7 +137,7 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   eventsSeen_ = 0;
 
   LineCounts counts;
-  hasCounters_ = ReadLineCounts(portHandle_, counts) == 0;
+  hasCounters_ = !net_ && ReadLineCounts(portHandle_, counts) == 0;
   eventCounts_ = errorCounts_ = counts;
 
   SetEventMask(kDefaultEventMask);
@@ -130,7 +154,10 @@ int32_t CComLine::Close() {
 void CComLine::ReleasePort() {
   if (!IsOpen()) return;
   CloseEventPoll(eventPoll_, hangUpWatch_);
-  CloseDevice(portHandle_);
+  if (net_)
+    net_.reset();  // closes the socket
+  else
+    CloseDevice(portHandle_);
   portHandle_ = -1;
   maskApplied_.reset();
 }
@@ -148,7 +175,13 @@ bool CComLine::ReadLineState(termios& state) {
   return true;
 }
 
+std::string CComLine::NetworkNote() const { return net_ ? net_->Note() : std::string(); }
+
 int32_t CComLine::Configure(uint32_t baudRate, uint8_t dataBits, uint8_t parity, uint8_t stopBits) {
+  if (net_) {
+    if (lineLost_) return SetError(kDeviceLostErrno);
+    return SetError(net_->Configure(baudRate, dataBits, parity, stopBits, networkLimitMs_));
+  }
   termios line;
   if (!ReadLineState(line)) return lastError_;
   if (int err = SetLineValues(line, baudRate, dataBits, parity, stopBits)) return SetError(err);
@@ -157,6 +190,11 @@ int32_t CComLine::Configure(uint32_t baudRate, uint8_t dataBits, uint8_t parity,
 }
 
 int32_t CComLine::SetEventCharacter(uint8_t character, bool adjustMask) {
+  if (net_) {
+    if (adjustMask) SetEventMask(GetEventMask() | EV_RXFLAG);
+    net_->SetEventCharacter(character);
+    return SetError(0);
+  }
   termios line;
   if (!ReadLineState(line)) return lastError_;
   if (adjustMask) SetEventMask(GetEventMask() | EV_RXFLAG);
@@ -175,6 +213,10 @@ int32_t CComLine::SetEventMask(uint32_t mask) {
 int32_t CComLine::SetFlowControl(int flow) {
   if (!IsOpen()) return SetError(ERROR_INVALID_HANDLE);
   if (flow < kFlowOff || flow > kFlowSoftware) return SetError(E_INVALIDARG);
+  if (net_) {
+    if (lineLost_) return SetError(kDeviceLostErrno);
+    return SetError(net_->SetFlowControl(flow, networkLimitMs_));
+  }
   termios line;
   if (!ReadLineState(line)) return lastError_;
   // DTR and RTS are asserted for a hardware handshake (the driver then
@@ -192,23 +234,40 @@ int32_t CComLine::SetReadMode(int mode) {
   return SetError(0);
 }
 
-template <typename T, typename Of>
-T CComLine::LineValue(Of valueOf, T failure) {
+template <typename T, typename Of, typename NetOf>
+T CComLine::LineValue(Of valueOf, NetOf netValueOf, T failure) {
+  if (IsOpen() && net_) {
+    if (lineLost_) {
+      SetError(kDeviceLostErrno);
+      return failure;
+    }
+    SetError(0);
+    return static_cast<T>(netValueOf(net_->Values()));
+  }
   termios line;
   return ReadLineState(line) ? static_cast<T>(valueOf(line)) : failure;
 }
 
 int32_t CComLine::GetBaudRate() {
-  return LineValue([](const termios& t) { return BaudFromSpeed(cfgetospeed(&t)); }, -1);
+  return LineValue([](const termios& t) { return BaudFromSpeed(cfgetospeed(&t)); },
+                   [](const NetLineValues& v) { return v.baud; }, -1);
 }
 
-int32_t CComLine::GetDataBits() { return LineValue(DataBitsOf, -1); }
+int32_t CComLine::GetDataBits() {
+  return LineValue(DataBitsOf, [](const NetLineValues& v) { return v.dataBits; }, -1);
+}
 
-int32_t CComLine::GetParity() { return LineValue(ParityOf, -1); }
+int32_t CComLine::GetParity() {
+  return LineValue(ParityOf, [](const NetLineValues& v) { return v.parity; }, -1);
+}
 
-int32_t CComLine::GetStopBits() { return LineValue(StopBitsOf, -1); }
+int32_t CComLine::GetStopBits() {
+  return LineValue(StopBitsOf, [](const NetLineValues& v) { return v.stopBits; }, -1);
+}
 
-int32_t CComLine::GetFlowControl() { return LineValue(FlowControlOf, -1); }
+int32_t CComLine::GetFlowControl() {
+  return LineValue(FlowControlOf, [](const NetLineValues& v) { return v.flow; }, -1);
+}
 
 uint32_t CComLine::GetEventMask() {
   if (!IsOpen()) {
@@ -219,7 +278,10 @@ uint32_t CComLine::GetEventMask() {
   return eventMask_;
 }
 
-uint8_t CComLine::GetEventCharacter() { return LineValue(EventCharacterOf, uint8_t{0}); }
+uint8_t CComLine::GetEventCharacter() {
+  return LineValue(EventCharacterOf, [](const NetLineValues& v) { return v.eventCharacter; },
+                   uint8_t{0});
+}
 
 // Steps shared by WaitForEvent, Read and Write: a closed port is refused; a
 // synchronous port refuses records and time-outs; the caller's record, if
@@ -257,14 +319,20 @@ int32_t CComLine::WaitForEvent(CompletionRecord* record, uint32_t timeoutMs) {
 // input is handled as any other and the hang-up, which stays pending,
 // ends the next wait. A hung-up tty reads as ready whether or not it holds
 // anything, so only what it still holds counts as input.
+//
+// On a Telnet network line the socket's bytes go through the decoder first:
+// commands are answered, data lands in the line's queue, and only the
+// queue's own watch reports input. The socket's watch is armed again at
+// once when nothing was queued (the bytes were all commands), else by Read.
 int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
   PollDeadline deadline(timeoutMs);
+  const bool coded = net_ && net_->Stream().Coded();
   for (;;) {
     if (lineLost_) return kDeviceLostErrno;
     const bool watchInput = (eventMask_ & kInputEvents) != 0;
     if (watchInput && inputUnreported_.exchange(false)) ArmInputWatch();
-    epoll_event ready[3];
-    const int n = epoll_wait(eventPoll_, ready, 3, deadline.RemainingMs());
+    epoll_event ready[4];
+    const int n = epoll_wait(eventPoll_, ready, 4, deadline.RemainingMs());
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -273,16 +341,29 @@ int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
     uint32_t inputEvents = 0;
     uint32_t portEvents = 0;
     bool maskApplied = false;
+    bool queued = false;
     for (int i = 0; i < n; ++i) {
-      if (ready[i].data.u32 == kMaskTag) maskApplied = true;
-      if (ready[i].data.u32 == kInputTag) inputEvents = ready[i].events;
-      if (ready[i].data.u32 != kMaskTag) portEvents |= ready[i].events;
+      const uint32_t tag = ready[i].data.u32;
+      if (tag == kMaskTag) maskApplied = true;
+      if (tag == kQueuedTag) queued = true;
+      if (tag == kInputTag) inputEvents = ready[i].events;
+      if (tag == kInputTag || tag == kHangUpTag) portEvents |= ready[i].events;
     }
     bool input = (inputEvents & EPOLLIN) != 0;
-    if (portEvents & (EPOLLHUP | EPOLLERR)) {
+    if (coded && input) {
+      const bool added = net_->Stream().Pump();
+      if (!net_->Stream().HoldsQueued()) ArmSocketWatch();
+      // Data just queued is reported by the queue's watch on the next turn,
+      // before a hang-up seen beside it; the events of this turn that are
+      // still pending come back then too.
+      if (added) continue;
+      input = false;
+    }
+    input = input || queued;
+    if (portEvents & kHangUpEvents) {
       input = input && HoldsInput();
       if (!input) {
-        MarkLineLost();
+        MarkLineLost(HangUpCause());
         return kDeviceLostErrno;
       }
     }
@@ -301,14 +382,27 @@ int32_t CComLine::AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits) {
 }
 
 void CComLine::ArmInputWatch() {
+  ArmSocketWatch();
+  if (net_ && net_->Stream().QueuedFd() >= 0) {
+    epoll_event queue{EPOLLIN | EPOLLONESHOT, {.u32 = kQueuedTag}};
+    epoll_ctl(eventPoll_, EPOLL_CTL_MOD, net_->Stream().QueuedFd(), &queue);
+  }
+}
+
+void CComLine::ArmSocketWatch() {
   epoll_event input{EPOLLIN | EPOLLONESHOT, {.u32 = kInputTag}};
   epoll_ctl(eventPoll_, EPOLL_CTL_MOD, portHandle_, &input);
 }
 
 // The driver can tell what it holds; a hung-up tty refuses to (EIO).
 bool CComLine::HoldsInput() const {
+  if (net_) return net_->Stream().HoldsInput();
   int count = 0;
   return ioctl(portHandle_, FIONREAD, &count) == 0 && count > 0;
+}
+
+int32_t CComLine::HangUpCause() const {
+  return net_ ? net_->Stream().LossCause() : kDeviceLostErrno;
 }
 
 uint32_t CComLine::CountedLineEvents() {
@@ -330,7 +424,9 @@ int32_t CComLine::ClearLineErrors(uint32_t& errors) {
   return 0;
 }
 
-void CComLine::MarkLineLost() {
+void CComLine::MarkLineLost(int32_t cause) {
+  int32_t none = 0;
+  lostCause_.compare_exchange_strong(none, cause);
   lineLost_ = true;
   if (maskApplied_) maskApplied_->Signal();  // let a waiting listener report it
 }
@@ -361,32 +457,49 @@ int32_t CComLine::WriteBytes(const uint8_t* data, uint32_t length, uint32_t& cou
   const bool stallLimited = timeoutMs == INFINITE;
   const uint32_t limit = stallLimited ? writeStallLimitMs_ : timeoutMs;
   PollDeadline deadline(limit);
-  while (count < length) {
-    const ssize_t n = write(portHandle_, data + count, length - count);
+  // A Telnet line may still hold the second half of an escaped byte.
+  while (count < length || (net_ && net_->Stream().HasPendingOutput())) {
+    const ssize_t n = WriteSome(data + count, length - count);
     if (n > 0) {
       count += static_cast<uint32_t>(n);
       if (stallLimited) deadline.Restart(limit);
       continue;
     }
+    if (n == 0 && count == length) continue;  // what was kept went out
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) {
+      // A broken connection is a lost line whatever the socket's reason.
       const int err = errno;
-      if (err == EIO) MarkLineLost();
+      if (net_) {
+        MarkLineLost(err == EPIPE ? HangUpCause() : err);
+        return kDeviceLostErrno;
+      }
+      if (err == EIO) MarkLineLost(err);
       return err;
     }
     pollfd pfd{portHandle_, POLLOUT, 0};
     const int ready = poll(&pfd, 1, deadline.RemainingMs());
     if (ready < 0 && errno != EINTR) return errno;
     if (ready == 0) {
-      if (stallLimited) MarkLineLost();
+      if (stallLimited) MarkLineLost(ERROR_TIMEOUT);
       return ERROR_TIMEOUT;
     }
     if (ready > 0 && (pfd.revents & kGoneEvents)) {
-      MarkLineLost();
+      MarkLineLost(HangUpCause());
       return kDeviceLostErrno;
     }
   }
   return 0;
+}
+
+ssize_t CComLine::WriteSome(const uint8_t* data, uint32_t length) {
+  if (net_) return net_->Stream().WriteSome(data, length);
+  return write(portHandle_, data, length);
+}
+
+ssize_t CComLine::ReadSome(uint8_t* data, uint32_t length) {
+  if (net_) return net_->Stream().ReadSome(data, length);
+  return read(portHandle_, data, length);
 }
 
 int32_t CComLine::Read(void* buffer, uint32_t length, uint32_t* readCount,
@@ -407,7 +520,7 @@ int32_t CComLine::Read(void* buffer, uint32_t length, uint32_t* readCount,
 int32_t CComLine::ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs) {
   PollDeadline deadline(timeoutMs);
   while (count < length) {
-    const ssize_t n = read(portHandle_, data + count, length - count);
+    const ssize_t n = ReadSome(data + count, length - count);
     if (n > 0) {
       count += static_cast<uint32_t>(n);
       // A tty hands over everything buffered at once: a short read in
@@ -416,18 +529,24 @@ int32_t CComLine::ReadBytes(uint8_t* data, uint32_t length, uint32_t& count, uin
       continue;
     }
     if (n == 0) {
-      MarkLineLost();
+      MarkLineLost(HangUpCause());
       return count > 0 ? 0 : kDeviceLostErrno;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN) {
       const int err = errno;
-      if (err == EIO) MarkLineLost();
+      if (net_) {
+        MarkLineLost(err);
+        return count > 0 ? 0 : kDeviceLostErrno;
+      }
+      if (err == EIO) MarkLineLost(err);
       return err;
     }
     if (readMode_ == kReadNonBlocking) return 0;
-    pollfd pfd{portHandle_, POLLIN, 0};
-    const int ready = poll(&pfd, 1, deadline.RemainingMs());
+    // A Telnet line's input may be taken into its queue by the listener's
+    // event wait, so the queue is watched beside the socket.
+    pollfd pfds[2] = {{portHandle_, POLLIN, 0}, {net_ ? net_->Stream().QueuedFd() : -1, POLLIN, 0}};
+    const int ready = poll(pfds, 2, deadline.RemainingMs());
     if (ready < 0 && errno != EINTR) return errno;
     if (ready == 0) return ERROR_TIMEOUT;
     // A hang-up shows as readable too; the next read() sees end of file.

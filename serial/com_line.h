@@ -32,8 +32,23 @@
 // the wait that sees both reports EV_RXCHAR, the next one the loss. (Linux
 // discards the input of a hung-up serial device or pseudo-terminal slave;
 // a pseudo-terminal master keeps what its slave wrote before closing.)
+//
+// Network lines. Open also takes "tcp://HOST:PORT" (a raw serial-to-network
+// bridge: the bytes on the socket are the bytes on the line) and
+// "rfc2217://HOST:PORT" (a bridge speaking the Telnet COM port control
+// option, as ser2net's telnet mode does); see net_endpoint.h for the forms.
+// Everything above holds for them unchanged: event waits, reads, writes
+// and their stall limit, the listener and its notifications. A connection
+// the bridge closes or resets is a lost line, as an unplugged adapter is, and
+// LostCause() tells which. Open blocks for up to the network time limit
+// (5 s by default) while it looks the host up, connects and, on RFC 2217,
+// negotiates; Configure and SetFlowControl on an RFC 2217 line wait up to the
+// same limit for the bridge's answers. Line settings of a raw bridge are kept
+// as set (the bridge owns its line); an RFC 2217 bridge is asked to take
+// them and the getters return what it confirmed.
 #pragma once
 
+#include <sys/types.h>
 #include <termios.h>
 
 #include <atomic>
@@ -47,13 +62,18 @@
 
 namespace verdelo {
 
+class NetLine;
+
 class CComLine {
  public:
   // How long a Write without a time-out waits for the line to take more
   // bytes before it gives up and reports the line lost.
   static constexpr uint32_t kDefaultWriteStallLimitMs = 2000;
+  // How long Open may take to reach a network bridge and set it up, and
+  // how long a network line waits for a bridge's answers to line settings.
+  static constexpr uint32_t kDefaultNetworkLimitMs = 5000;
 
-  CComLine() = default;
+  CComLine();
   virtual ~CComLine();
   CComLine(const CComLine&) = delete;
   CComLine& operator=(const CComLine&) = delete;
@@ -61,7 +81,12 @@ class CComLine {
   // Opens an existing device exclusively (see ResolvePortDevice for the names
   // it takes) and makes the line raw, 8N1, without flow control, at the
   // speed the device had. Queue sizes are accepted and ignored: the tty
-  // driver sizes its own buffers.
+  // driver sizes its own buffers. A network address connects to the bridge
+  // instead (see above); its failures: ERROR_INVALID_NETNAME (malformed),
+  // ERROR_HOST_NOT_FOUND (unknown host), ERROR_HOST_LOOKUP_FAILED (the name
+  // could not be looked up), ECONNREFUSED (nothing listens there), ETIMEDOUT
+  // (no answer within the network time limit), other errno values (e.g.
+  // EHOSTUNREACH); DescribeNetworkFailure words them.
   virtual int32_t Open(const std::string& deviceName, uint32_t inputQueue, uint32_t outputQueue,
                        bool overlapped);
   // Always 0; harmless on a closed port.
@@ -101,6 +126,25 @@ class CComLine {
   uint32_t EventsSeen() const { return eventsSeen_.load(); }
   void SetWriteStallLimit(uint32_t ms) { writeStallLimitMs_ = ms; }
 
+  // The port is a connection to a network bridge.
+  bool IsNetworkLine() const { return net_ != nullptr; }
+  // For a network line, one line about the connection for an expert: where
+  // it goes and whether the bridge sets the line or keeps its own settings
+  // (a bridge that refused the COM port option); empty otherwise.
+  std::string NetworkNote() const;
+  // Why the line was lost, 0 while it is not: kDeviceLostErrno (the device
+  // hung up or vanished), ERROR_TIMEOUT (it stopped taking bytes for the
+  // stall limit), or for a network line ERROR_GRACEFUL_DISCONNECT (the
+  // bridge closed the connection), ECONNRESET, ETIMEDOUT (the bridge
+  // stopped answering: keep-alive or unacknowledged data), EHOSTUNREACH, ...
+  // DescribeLineLoss words them. Kept after Close until the next Open.
+  // Line settings of a lost network line fail with kDeviceLostErrno, as
+  // those of a hung-up device do.
+  int32_t LostCause() const { return lostCause_.load(); }
+  // Applies from the next Open and call on; 0 is taken as 1 ms.
+  void SetNetworkTimeLimit(uint32_t ms) { networkLimitMs_ = ms == 0 ? 1 : ms; }
+  uint32_t NetworkTimeLimit() const { return networkLimitMs_; }
+
  protected:
   int32_t SetError(int32_t code) {
     lastError_ = code;
@@ -117,6 +161,7 @@ class CComLine {
   int32_t FinishTransfer(CompletionRecord* record, int32_t result);
   int32_t AwaitPortEvent(uint32_t timeoutMs, uint32_t& bits);
   void ArmInputWatch();
+  void ArmSocketWatch();
   bool HoldsInput() const;
   uint32_t CountedLineEvents();
   int32_t WriteBytes(const uint8_t* data, uint32_t length, uint32_t& count, uint32_t timeoutMs);
@@ -124,10 +169,17 @@ class CComLine {
   bool ReadLineState(termios& state);
   // One line value read from the termios state, or `failure` (with the
   // code kept) on a closed port or a failed read.
-  template <typename T, typename Of>
-  T LineValue(Of valueOf, T failure);
-  void MarkLineLost();
+  // On a network line the value is taken from its kept or confirmed values.
+  template <typename T, typename Of, typename NetOf>
+  T LineValue(Of valueOf, NetOf netValueOf, T failure);
+  void MarkLineLost(int32_t cause);
+  // Why the port's descriptor reports a hang-up or error.
+  int32_t HangUpCause() const;
   void ReleasePort();
+  // One read(2) or write(2) of the port, through the network stream for a
+  // network line.
+  ssize_t ReadSome(uint8_t* data, uint32_t length);
+  ssize_t WriteSome(const uint8_t* data, uint32_t length);
 
   std::atomic<int32_t> lastError_{0};
   int portHandle_ = -1;
@@ -148,6 +200,11 @@ class CComLine {
   // arms the watch again.
   std::atomic<bool> inputUnreported_{false};
   std::atomic<bool> lineLost_{false};
+  std::atomic<int32_t> lostCause_{0};
+  // Set while the port is a network line; it owns the socket, which
+  // portHandle_ then names.
+  std::unique_ptr<NetLine> net_;
+  uint32_t networkLimitMs_ = kDefaultNetworkLimitMs;
   bool hasCounters_ = false;
   LineCounts eventCounts_;  // as of the last event wait
   LineCounts errorCounts_;  // as of the last ClearLineErrors

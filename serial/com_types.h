@@ -19,6 +19,15 @@ inline constexpr int32_t ERROR_ALREADY_INITIALIZED = 1247;  // Open of an open p
 inline constexpr int32_t ERROR_TIMEOUT = 1460;            // a wait ran out; the transfer was abandoned
 inline constexpr int32_t E_INVALIDARG = static_cast<int32_t>(0x80070057u);
 
+// Codes of network lines (tcp://HOST:PORT, rfc2217://HOST:PORT) where errno
+// has none. A refused connection is ECONNREFUSED, a connection or bridge that
+// gives no answer within the network time limit ETIMEDOUT, a reset one
+// ECONNRESET. None of these numbers is an errno value.
+inline constexpr int32_t ERROR_INVALID_NETNAME = 1214;      // not tcp:// or rfc2217://HOST:PORT
+inline constexpr int32_t ERROR_GRACEFUL_DISCONNECT = 1226;  // the bridge closed the connection
+inline constexpr int32_t ERROR_HOST_NOT_FOUND = 11001;      // no such host name
+inline constexpr int32_t ERROR_HOST_LOOKUP_FAILED = 11002;  // the name could not be looked up now
+
 // Port events, as carried in the event mask, in eventsSeen and in the low
 // half of a notification's first parameter.
 inline constexpr uint32_t EV_RXCHAR = 0x0001;  // bytes were received

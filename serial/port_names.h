@@ -18,8 +18,8 @@ using PortDeviceMap = std::map<int, std::string>;
 int PortNumberOf(std::string_view name);
 
 // The device to open for a port name:
-//  - a path (starting with '/') or a network address ("tcp://host:port")
-//    is used exactly as given;
+//  - a path (starting with '/') or a network address ("tcp://host:port",
+//    "rfc2217://host:port") is used exactly as given;
 //  - "COMn" is the device of port slot n: its [COMn] key in `configured`
 //    (a bare name there is taken from /dev), else the n-th serial port
 //    found on this machine; empty when the slot has neither;

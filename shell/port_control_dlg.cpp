@@ -16,6 +16,7 @@
 #include "res/port_window_ids.h"
 #include "serial/com_types.h"
 #include "serial/device_watch.h"
+#include "serial/net_endpoint.h"
 #include "serial/udev_ports.h"
 #include "shell/port_link_button.h"
 #include "widgets/template_window.h"
@@ -50,7 +51,12 @@ class PortListBox : public QComboBox {
 CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
     : clock_(clock), configFile_(std::move(configFile)) {}
 
-CPortControlDlg::~CPortControlDlg() { serialPort_.Close(); }
+// A connect still under way ends within its time limit; the port is closed
+// after it.
+CPortControlDlg::~CPortControlDlg() {
+  if (connector_.joinable()) connector_.join();
+  serialPort_.Close();
+}
 
 QWidget* CPortControlDlg::Control(int id) const {
   const auto it = controls_.find(id);
@@ -130,7 +136,12 @@ void CPortControlDlg::Create(QWidget* owner) {
           [this] { OnClosePort(); });
 
   SetLinkState(LinkState::Closed);
-  if (settings_.autoOpen) {
+  retryTimer_.setSingleShot(true);
+  connect(&retryTimer_, &QTimer::timeout, this, &CPortControlDlg::OnRetryTimer);
+  if (settings_.autoOpen && IsNetworkAddress(SelectedDevice())) {
+    // A bridge that cannot be reached holds nothing up: it is tried again.
+    BeginConnect(SelectedDevice(), OpenPurpose::Start);
+  } else if (settings_.autoOpen) {
     // A device that is not there yet holds nothing up: it is waited for.
     const std::string device = SelectedDevice();
     const std::int32_t result = OpenLink(device);
@@ -220,6 +231,7 @@ void CPortControlDlg::OnSendText() {
 }
 
 void CPortControlDlg::Write(const std::uint8_t* data, std::uint32_t length) {
+  if (connecting_) return;  // the helper owns the port until the link is up
   serialPort_.Write(data, length, nullptr, nullptr, INFINITE);
 }
 

@@ -1,21 +1,26 @@
 // The port window: chooses the port and speed, opens and closes the link,
 // shows its traffic in expert mode, and is the single road of all bytes
 // between the console and the mower. A device that is lost is watched for
-// and reopened when it comes back.
+// and reopened when it comes back. A network bridge is connected to on a
+// helper thread so the window keeps turning while it is reached, and one
+// that cannot be reached or is lost is tried again with a growing pause.
 #pragma once
 
 #include <QDialog>
 #include <QTimer>
 
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "console/host.h"
 #include "serial/port_slots.h"
 #include "shell/dialog_com_line.h"
 #include "shell/port_traffic.h"
+#include "shell/reconnect_backoff.h"
 
 class QComboBox;
 class QLabel;
@@ -58,8 +63,14 @@ class CPortControlDlg : public QDialog, public ILink {
   // The port and its state in a few words, for the console window's title:
   // "COM1 open", "COM1 lost: device gone, waiting", "COM1 closed".
   QString LinkStateText() const;
-  // Waiting for a lost or absent device to come back.
-  bool IsWaitingForDevice() const { return watch_ != nullptr; }
+  // Waiting for a lost or absent device to come back, or trying again to
+  // reach a network bridge.
+  bool IsWaitingForDevice() const { return watch_ != nullptr || retrying_; }
+  // A connection to a network bridge is being made.
+  bool IsConnecting() const { return connecting_; }
+  // The first pause before trying a bridge again; it doubles up to 30 s.
+  // Applies from the next retrying on.
+  void SetReconnectFirstStep(int ms) { reconnectFirstStepMs_ = ms; }
   // The port list again, from the keys and the ports found now.
   void RefreshPortList();
 
@@ -78,7 +89,9 @@ class CPortControlDlg : public QDialog, public ILink {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class LinkState { Closed, Open, Lost, Absent };
+  enum class LinkState { Closed, Open, Lost, Absent, Connecting };
+  // Who asked for a network open, which decides what its failure does.
+  enum class OpenPurpose { Click, Start, Retry };
 
   void OnInitDialog();
   bool OnSerialNotify(std::uint32_t param1);
@@ -96,6 +109,17 @@ class CPortControlDlg : public QDialog, public ILink {
 
   // Opens `device` as the Open button does; 0 or why not.
   std::int32_t OpenLink(const std::string& device);
+  // What follows a successful open: the listener, the colours, the state.
+  void ShowOpenedLink(const std::string& device);
+  // Starts reaching a network bridge on a helper thread; the outcome comes
+  // back as a posted event (or at once, should the bridge answer quickly).
+  void BeginConnect(const std::string& device, OpenPurpose purpose);
+  void FinishConnect(std::uint32_t attempt);
+  void OnConnectOutcome(std::int32_t result, const std::string& device, OpenPurpose purpose);
+  void StartRetrying(const std::string& device);
+  void ScheduleRetry();
+  void StopRetrying();
+  void OnRetryTimer();
   // Says why an open failed: in the "COM-port NOK" box, or (while nothing
   // should hold the window up) in the status text and its tooltip.
   void SayOpenFailure(std::int32_t result, const std::string& device, bool inBox);
@@ -116,6 +140,26 @@ class CPortControlDlg : public QDialog, public ILink {
   std::unique_ptr<DeviceWatch> watch_;
   QSocketNotifier* watchNotifier_ = nullptr;
   QTimer watchTimer_;  // a look now and then, should the folder say nothing
+
+  // The connect in progress on its helper thread. While it runs the helper
+  // owns serialPort_: the window touches it only once the outcome is in.
+  std::thread connector_;
+  std::future<std::int32_t> connectOutcome_;
+  bool connecting_ = false;
+  bool connectCancelled_ = false;  // closed by the user meanwhile
+  bool openWhenFree_ = false;      // Open was pressed for another port meanwhile
+  std::uint32_t connectAttempt_ = 0;
+  std::string connectDevice_;
+  OpenPurpose connectPurpose_ = OpenPurpose::Click;
+  std::uint32_t deferredNotify_ = 0;  // port events that came while connecting
+
+  // Trying an unreachable or lost bridge again.
+  bool retrying_ = false;
+  std::string retryDevice_;
+  int reconnectFirstStepMs_ = ReconnectBackoff::kFirstStepMs;
+  ReconnectBackoff backoff_;
+  int nextRetryMs_ = 0;
+  QTimer retryTimer_;
   std::unique_ptr<SerialPortMonitor> portMonitor_;
   QSocketNotifier* portNotifier_ = nullptr;
 

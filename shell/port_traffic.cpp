@@ -6,6 +6,8 @@
 
 #include "console/text.h"
 #include "serial/com_types.h"
+#include "serial/net_endpoint.h"
+#include "serial/net_failure.h"
 
 namespace verdelo {
 
@@ -76,7 +78,9 @@ constexpr ConfigKeyInfo kPortKeys[] = {
     {"COMPORT_EXPERT_MODE", ConfigKind::Presence, "the port window's Send and traffic lists",
      "absent"},
     {"COMPORT_AUTO_REOPEN", ConfigKind::Number,
-     "0: a lost device is not reopened when it comes back; any other number: it is", "1"},
+     "0: a lost device is not reopened when it comes back, nor a lost bridge reconnected; any "
+     "other number: they are",
+     "1"},
 };
 
 }  // namespace
@@ -126,10 +130,31 @@ bool IsTypedDevice(std::string_view text) {
 
 bool IsDeviceAbsent(std::int32_t code) { return code == ENOENT || code == ENODEV || code == ENXIO; }
 
-std::string DescribeOpenFailure(std::int32_t code, const std::string& device) {
+bool IsBridgeUnreachable(std::int32_t code) {
+  switch (code) {
+    case ERROR_HOST_NOT_FOUND:
+    case ERROR_HOST_LOOKUP_FAILED:
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ECONNRESET:
+    case ERROR_GRACEFUL_DISCONNECT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string DescribeOpenFailure(std::int32_t code, const std::string& device,
+                                std::uint32_t networkLimitMs) {
   if (device.empty())
     return "There is no device for this port: plug one in, or name one with a [COMn] line in "
            "config.txt.";
+  if (IsNetworkAddress(device)) {
+    const std::string why = DescribeNetworkFailure(code, networkLimitMs);
+    if (!why.empty()) return "The bridge " + device + " could not be reached: " + why + ".";
+  }
   switch (code) {
     case ENOENT:
     case ENODEV:

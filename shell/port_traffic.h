@@ -75,7 +75,15 @@ PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entrie
 // busy, refused or broken): what a watch for its return waits out.
 bool IsDeviceAbsent(std::int32_t code);
 
-// A plain-language reason for a failed open, for the "COM-port NOK" box.
-std::string DescribeOpenFailure(std::int32_t code, const std::string& device);
+// Whether opening a network address failed because its bridge could not be
+// reached now (unknown host, refused, no answer, no route): worth trying
+// again later, unlike a malformed address.
+bool IsBridgeUnreachable(std::int32_t code);
+
+// A plain-language reason for a failed open, for the "COM-port NOK" box. For
+// a network address the bridge's failure comes first ("... unknown host"),
+// `networkLimitMs` being the time limit its connect had.
+std::string DescribeOpenFailure(std::int32_t code, const std::string& device,
+                                std::uint32_t networkLimitMs = 5000);
 
 }  // namespace verdelo

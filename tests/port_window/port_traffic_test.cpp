@@ -4,6 +4,7 @@
 
 #include "serial/com_types.h"
 #include "shell/port_traffic.h"
+#include "shell/reconnect_backoff.h"
 
 namespace verdelo {
 namespace {
@@ -109,6 +110,32 @@ TEST(OpenFailure, SaysWhyInPlainWords) {
   EXPECT_NE(DescribeOpenFailure(EBUSY, "/dev/ttyS0").find("busy"), std::string::npos);
   EXPECT_NE(DescribeOpenFailure(ERROR_ALREADY_INITIALIZED, "x").find("already open"),
             std::string::npos);
+}
+
+TEST(OpenFailure, ABridgeSaysWhyItCouldNotBeReachedAndWhetherToTryAgain) {
+  const std::string bridge = "tcp://garden.invalid:2000";
+  EXPECT_EQ(DescribeOpenFailure(ERROR_HOST_NOT_FOUND, bridge),
+            "The bridge tcp://garden.invalid:2000 could not be reached: unknown host.");
+  EXPECT_NE(DescribeOpenFailure(ECONNREFUSED, bridge).find("connection refused"), std::string::npos);
+  EXPECT_NE(DescribeOpenFailure(ETIMEDOUT, bridge, 300).find("no answer in 1 s"), std::string::npos);
+  // A code that is not about reaching the bridge is worded as for a device.
+  EXPECT_NE(DescribeOpenFailure(EACCES, bridge).find("denied"), std::string::npos);
+  for (std::int32_t code : {ERROR_HOST_NOT_FOUND, ERROR_HOST_LOOKUP_FAILED, ECONNREFUSED, ETIMEDOUT})
+    EXPECT_TRUE(IsBridgeUnreachable(code)) << code;
+  for (std::int32_t code : {ERROR_INVALID_NETNAME, EACCES, 0}) EXPECT_FALSE(IsBridgeUnreachable(code)) << code;
+}
+
+TEST(ReconnectBackoff, DoublesFromOneSecondToThirtyAndStartsOverAfterReset) {
+  ReconnectBackoff backoff;
+  std::vector<int> delays;
+  for (int i = 0; i < 8; ++i) delays.push_back(backoff.NextDelayMs());
+  EXPECT_EQ(delays, (std::vector<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(backoff.NextDelayMs(), 30000);  // no overflow
+  backoff.Reset();
+  EXPECT_EQ(backoff.NextDelayMs(), 1000);
+  ReconnectBackoff quick(50);
+  EXPECT_EQ(quick.NextDelayMs(), 50);
+  EXPECT_EQ(quick.NextDelayMs(), 100);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The port window on a real pseudo-terminal: start-up from config.txt,
 // opening and closing, expert send, the traffic lists, received bytes, a
-// vanished device and the link's colours.
+// vanished device and the link's colours; and on loopback bridges of the
+// test's own: bridges that cannot be reached, never answer or go away.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include "shell/port_control_dlg.h"
+#include "tests/serial/loopback_bridge.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/qt_wait.h"
 #include "widgets/state_color_button.h"
@@ -320,6 +323,167 @@ TEST_F(PortWindow, OpenAndCloseKeepTheirColoursThroughPaletteChanges) {
     setApplicationPalette(original);
     expectFaces(openFace, closeFace);
   }
+}
+
+// Closes every modal message box that comes while it lives (a connect's
+// failure shows its box once the connect is over) and keeps what they said.
+class BoxCloser {
+ public:
+  BoxCloser() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        texts.push_back(box->text() + " | " + box->informativeText());
+        box->accept();
+      }
+    });
+    timer_.start(10);
+  }
+  std::vector<QString> texts;
+
+ private:
+  QTimer timer_;
+};
+
+TEST_F(PortWindow, OpenOnAnUnreachableBridgeSaysNokWithItsReason) {
+  LoopbackBridge refusing("127.0.0.1", 0, -1);  // bound, not listening
+  Create({"[COM1]" + refusing.Address("tcp"), "[COM2]tcp://verdelo-no-such-host.invalid:2000"});
+  window->serialPort().SetNetworkTimeLimit(1000);
+  BoxCloser boxes;
+  Get<QPushButton>(3)->click();
+  ASSERT_TRUE(AwaitEvents([&] { return boxes.texts.size() == 1; }));
+  EXPECT_TRUE(boxes.texts[0].startsWith("COM-port NOK | ")) << boxes.texts[0].toStdString();
+  EXPECT_TRUE(boxes.texts[0].contains("connection refused")) << boxes.texts[0].toStdString();
+
+  Get<QComboBox>(1004)->setCurrentIndex(1);
+  Get<QPushButton>(3)->click();
+  ASSERT_TRUE(AwaitEvents([&] { return boxes.texts.size() == 2; }));
+  // Without a name server the lookup fails rather than finding no such host.
+  EXPECT_TRUE(boxes.texts[1].contains("unknown host") || boxes.texts[1].contains("looked up"))
+      << boxes.texts[1].toStdString();
+  EXPECT_EQ(Status(), "PORT CLOSED");
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_FALSE(window->IsWaitingForDevice());
+}
+
+// The bridge takes the connection but never answers the Telnet negotiation:
+// the click returns at once, the window's timers keep running while the
+// connect waits, and the time limit ends it with its reason.
+TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
+  LoopbackBridge silent;
+  Create({"[COM1]" + silent.Address("rfc2217")});
+  window->serialPort().SetNetworkTimeLimit(600);
+  BoxCloser boxes;
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(20);
+  QElapsedTimer click;
+  click.start();
+  Get<QPushButton>(3)->click();
+  EXPECT_LT(click.elapsed(), 300);
+  EXPECT_TRUE(window->IsConnecting());
+  EXPECT_TRUE(window->LinkStateText().endsWith("connecting"));
+  const std::uint8_t frame[] = {1, 2, 3};
+  window->Write(frame, 3);  // nothing to write to yet, and no harm done
+  ASSERT_TRUE(AwaitEvents([&] { return boxes.texts.size() == 1; }));
+  EXPECT_GE(ticks, 10) << "the window stood still while connecting";
+  EXPECT_TRUE(boxes.texts[0].contains("no answer in 1 s")) << boxes.texts[0].toStdString();
+  EXPECT_FALSE(window->IsConnecting());
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
+}
+
+// Open pressed for another port while a bridge is still being reached: that
+// port opens once the connect is over, and the connect's outcome is dropped.
+TEST_F(PortWindow, AnotherPortOpenedWhileABridgeConnectsOpensOnceTheConnectIsOver) {
+  LoopbackBridge silent;
+  CreateOnPty({"[COM2]" + silent.Address("rfc2217"), "[COMPORT]1"});
+  window->serialPort().SetNetworkTimeLimit(300);
+  BoxCloser boxes;
+  Get<QPushButton>(3)->click();
+  ASSERT_TRUE(window->IsConnecting());
+  Get<QComboBox>(1004)->setCurrentIndex(0);  // the pseudo-terminal
+  Get<QPushButton>(3)->click();
+  EXPECT_EQ(window->portOpen(), 0);
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
+  EXPECT_EQ(Status(), "PORT OPENED");
+  pty.Send(std::vector<std::uint8_t>{0x0F, 0x02});
+  EXPECT_TRUE(AwaitEvents([&] { return received.size() == 2; }));
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+// The bridge declines the COM port option (Telnet DONT 44): the link opens
+// as a raw one, the speed reads back as chosen, and the expert is told.
+TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpert) {
+  LoopbackBridge bridge;
+  Create({"[COM1]" + bridge.Address("rfc2217"), "[COMSPEED]1", "[COMPORT_EXPERT_MODE]"});
+  BoxCloser boxes;
+  Get<QPushButton>(3)->click();  // the connect waits for the bridge's word
+  ASSERT_TRUE(bridge.Accept());
+  bridge.Receive(15);  // the offers
+  bridge.Send({0xFF, 0xFE, 44});
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
+  EXPECT_EQ(window->serialPort().GetBaudRate(), 19200);
+  const auto* rx = Get<TrafficList>(1000);
+  ASSERT_EQ(rx->count(), 1);
+  EXPECT_TRUE(rx->text(0).contains("refused the COM port option")) << rx->text(0).toStdString();
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+// Unreachable at start: no box, the reason in the status, and tries with a
+// growing pause until the bridge listens. Lost later: the link closes with
+// its reason and is reconnected the same way; Close ends the trying.
+TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseStopsIt) {
+  LoopbackBridge bridge("127.0.0.1", 0, -1);
+  WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1",
+                                       "[COMPORT_EXPERT_MODE]"});
+  window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
+  window->SetReconnectFirstStep(40);
+  window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
+  QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
+  QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
+  BoxCloser boxes;
+  window->Create(nullptr);
+  EXPECT_EQ(Status(), "COM-port NOK");
+  EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("connection refused"));
+  EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("Trying again in 1 s"));
+  EXPECT_TRUE(window->IsWaitingForDevice());
+  EXPECT_TRUE(window->LinkStateText().endsWith("unreachable, trying again"));
+  RunEvents(200);  // tries at 40, 120 ms (then 280): all refused
+  EXPECT_EQ(window->portOpen(), 0);
+
+  ASSERT_TRUE(bridge.Listen());
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
+  ASSERT_TRUE(bridge.Accept());
+  EXPECT_EQ(Status(), "PORT OPENED");
+  EXPECT_FALSE(window->IsWaitingForDevice());
+  EXPECT_EQ(reopened.count(), 1);
+  const auto* rx = Get<TrafficList>(1000);
+  ASSERT_GE(rx->count(), 1);
+  EXPECT_TRUE(rx->text(0).contains(QString::fromStdString(bridge.Address("tcp"))))
+      << rx->text(0).toStdString();  // the expert's note on the connection
+  bridge.Send({0x0F, 0xFF, 0x00});
+  ASSERT_TRUE(AwaitEvents([&] { return received.size() == 3; }));
+
+  bridge.Close();  // the bridge ends the connection; it still listens
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 0; }));
+  ASSERT_EQ(lost.count(), 1);
+  const QString reason = lost.at(0).at(0).toString();
+  EXPECT_TRUE(reason.contains("closed the connection")) << reason.toStdString();
+  EXPECT_TRUE(Get<QLabel>(1006)->toolTip().startsWith(reason));
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
+  EXPECT_EQ(reopened.count(), 2);
+  ASSERT_TRUE(bridge.Accept());
+
+  // Lost again and closed by the user: no more tries.
+  bridge.Close(true);
+  ASSERT_TRUE(AwaitEvents([&] { return window->IsWaitingForDevice(); }));
+  Get<QPushButton>(5)->click();
+  EXPECT_FALSE(window->IsWaitingForDevice());
+  RunEvents(300);
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_EQ(reopened.count(), 2);
+  EXPECT_TRUE(boxes.texts.empty());
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ class PtyPair {
   PtyPair& operator=(const PtyPair&) = delete;
 
   const std::string& SlavePath() const { return slavePath_; }
+  // The master shows the line settings whoever holds the slave gave it.
+  int MasterFd() const { return master_; }
   // Writes all bytes to the master (as the device sending them).
   void Send(const std::vector<uint8_t>& bytes);
   void Send(const std::string& text) { Send(std::vector<uint8_t>(text.begin(), text.end())); }

@@ -1,7 +1,8 @@
 // The serial line the mower serves: a pseudo-terminal made for the purpose,
-// or a real port. The serve loop only needs a descriptor to poll and raw
-// reads and writes that behave as on a non-blocking descriptor: -1 with
-// EAGAIN when nothing is there, any other failure when the line is gone.
+// a real port, or a TCP port standing in for a serial-to-network bridge. The
+// serve loop only needs a descriptor to poll and raw reads and writes that
+// behave as on a non-blocking descriptor: -1 with EAGAIN when nothing is
+// there, any other failure when the line is gone.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,12 @@ class LineTransport {
   virtual long Write(const std::uint8_t* data, std::size_t size) = 0;
   // The device the console should open.
   virtual const std::string& device() const = 0;
+
+  // A line whose far end connects to it: the descriptor that turns readable
+  // when a console knocks (-1: none), and taking that console in. Accept is
+  // true when the knocking console is now the far end.
+  virtual int listen_fd() const { return -1; }
+  virtual bool Accept() { return false; }
 };
 
 // Owns a non-blocking descriptor and closes it.
@@ -55,5 +62,20 @@ std::unique_ptr<LineTransport> OpenSerialPort(const std::string& device, int bau
 
 // One of the standard rates the serial layer can set.
 bool IsSupportedBaud(int baud);
+
+// A TCP port on `host` (tcp_transport.cpp), served as a raw serial-to-network
+// bridge serves its line: the bytes on the connection are the bytes on the
+// line, one console at a time. A console that connects while another is
+// served is disconnected at once. fd() is the console's connection, -1 while
+// there is none; its reads and writes fail with EIO once the console has
+// gone, and the port then waits for the next. Writes while no console is
+// connected are dropped, as bytes on an unplugged cable are. Port 0 takes a
+// free port; device() is "tcp://HOST:PORT" with the port taken. Null with a
+// reason in `error` on failure.
+std::unique_ptr<LineTransport> OpenTcpServer(const std::string& host, int port, std::string& error);
+
+// "[HOST:]PORT" as --tcp takes it: HOST a name, an IPv4 address or an IPv6
+// address in brackets, 127.0.0.1 when left out; PORT 0 to 65535.
+bool ParseListenAddress(const std::string& text, std::string& host, int& port);
 
 }  // namespace verdelo::mower

@@ -45,6 +45,17 @@ void PrintHelp() {
       "                   path, or a name in /dev such as ttyUSB0; 8N1, no flow\n"
       "                   control, for this program alone\n"
       "  --baud N         baud rate of --port (default 9600; 19200, 115200 ...)\n"
+      "  --tcp [HOST:]PORT\n"
+      "                   serve a TCP port instead, as a raw serial-to-network\n"
+      "                   bridge (ser2net's raw mode, a Wi-Fi serial module) serves\n"
+      "                   its line: the bytes on the connection are the bytes on the\n"
+      "                   line. HOST defaults to 127.0.0.1 (an IPv6 address goes in\n"
+      "                   brackets: [::1]:4001); PORT 0 takes a free port. One\n"
+      "                   console at a time: one that connects while another is\n"
+      "                   served is disconnected at once. The first line of output\n"
+      "                   is the address the console should open, tcp://HOST:PORT.\n"
+      "                   The console's rfc2217:// addresses need a Telnet bridge\n"
+      "                   such as ser2net in front of the pseudo-terminal instead.\n"
       "  --config FILE    write [COM1]<device>, [COMPORT]0 and [COMPORT_AUTO_OPEN]1\n"
       "                   into the console's configuration file (CR LF lines; other\n"
       "                   lines are kept; the file is made if absent)\n"
@@ -88,19 +99,21 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string port, config_path, trace_path, phase_name;
+  std::string port, config_path, trace_path, phase_name, tcp_host;
   int baud = 9600;
+  int tcp_port = -1;
   MowerOptions options;
   options.day.start_seconds_of_day = LocalSecondsOfDay();
   std::vector<std::string> faults;
 
-  enum { kPort = 1, kBaud, kConfig, kSpeed, kTrace, kFault, kStart, kPhase, kSeed, kHelp };
+  enum { kPort = 1, kBaud, kConfig, kSpeed, kTrace, kFault, kStart, kPhase, kSeed, kHelp, kTcp };
   const option long_options[] = {
       {"port", required_argument, nullptr, kPort},     {"baud", required_argument, nullptr, kBaud},
       {"config", required_argument, nullptr, kConfig}, {"speed", required_argument, nullptr, kSpeed},
       {"trace", required_argument, nullptr, kTrace},   {"fault", required_argument, nullptr, kFault},
       {"start", required_argument, nullptr, kStart},   {"phase", required_argument, nullptr, kPhase},
       {"seed", required_argument, nullptr, kSeed},     {"help", no_argument, nullptr, kHelp},
+      {"tcp", required_argument, nullptr, kTcp},
       {nullptr, 0, nullptr, 0},
   };
   for (int opt; (opt = getopt_long(argc, argv, "h", long_options, nullptr)) != -1;) {
@@ -112,6 +125,10 @@ int main(int argc, char** argv) {
         if (*end != '\0' || !IsSupportedBaud(baud)) return Fail(std::string("unsupported baud rate ") + optarg);
         break;
       case kConfig: config_path = optarg; break;
+      case kTcp:
+        if (!ParseListenAddress(optarg, tcp_host, tcp_port))
+          return Fail(std::string("--tcp needs [HOST:]PORT, not ") + optarg);
+        break;
       case kSpeed:
         options.speed = std::strtod(optarg, &end);
         if (*end != '\0' || !(options.speed > 0)) return Fail("--speed needs a factor above 0");
@@ -134,6 +151,7 @@ int main(int argc, char** argv) {
   if (optind < argc) return Fail(std::string("unexpected argument ") + argv[optind] + " (see --help)");
   if (!port.empty() && !config_path.empty())
     return Fail("--config names the console's side of the pseudo-terminal; it does not go with --port");
+  if (!port.empty() && tcp_port >= 0) return Fail("--port and --tcp do not go together");
 
   // Start the day where a person looking at it sees something happen.
   const int t = options.day.start_seconds_of_day;
@@ -144,8 +162,9 @@ int main(int argc, char** argv) {
     return Fail("unknown phase " + phase_name + " (see --help)");
 
   std::string error;
-  std::unique_ptr<LineTransport> line =
-      port.empty() ? OpenPseudoTerminal(error) : OpenSerialPort(port, baud, error);
+  std::unique_ptr<LineTransport> line = tcp_port >= 0      ? OpenTcpServer(tcp_host, tcp_port, error)
+                                        : !port.empty() ? OpenSerialPort(port, baud, error)
+                                                        : OpenPseudoTerminal(error);
   if (!line) return Fail(error);
   std::cout << line->device() << std::endl;
 

@@ -63,7 +63,7 @@ int ServeLoop::Run() {
     QueueDue(now);
     Flush();
 
-    pollfd fds[3];
+    pollfd fds[4];
     int count = 0;
     fds[count++] = {wake_read_, POLLIN, 0};
     const int line_at = hung_up_ ? -1 : count;
@@ -71,6 +71,8 @@ int ServeLoop::Run() {
       fds[count++] = {line_.fd(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0};
     const int command_at = command_fd_ >= 0 ? count : -1;
     if (command_fd_ >= 0) fds[count++] = {command_fd_, POLLIN, 0};
+    const int listen_at = line_.listen_fd() >= 0 ? count : -1;
+    if (listen_at >= 0) fds[count++] = {line_.listen_fd(), POLLIN, 0};
 
     int timeout = -1;
     if (auto due = mower_.NextDue()) timeout = static_cast<int>(std::clamp<LineMillis>(*due - now, 0, 60000));
@@ -89,6 +91,11 @@ int ServeLoop::Run() {
       if (!hung_up_ && (events & POLLOUT)) Flush();
     }
     if (command_at >= 0 && fds[command_at].revents != 0) ReadCommands(now);
+    if (listen_at >= 0 && fds[listen_at].revents != 0 && line_.Accept()) {
+      // A new console: what was meant for the one before is not for it.
+      hung_up_ = false;
+      pending_.clear();
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // Serves the mower on a line until told to stop: one poll() over the line,
-// the command input and a wake-up pipe, with the day following the monotonic
-// clock. It sleeps in poll() between events; it never spins.
+// the command input, a wake-up pipe and, for a line that consoles connect
+// to, its listening socket, with the day following the monotonic clock. It
+// sleeps in poll() between events; it never spins.
 #pragma once
 
 #include <chrono>

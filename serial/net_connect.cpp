@@ -1,0 +1,172 @@
+#include "serial/net_connect.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "serial/com_types.h"
+#include "serial/poll_deadline.h"
+
+namespace verdelo {
+namespace {
+
+struct AddressList {
+  addrinfo* head = nullptr;
+  ~AddressList() {
+    if (head) freeaddrinfo(head);
+  }
+};
+
+int32_t LookupError(int gaiError, int savedErrno) {
+  switch (gaiError) {
+    case EAI_NONAME:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+#endif
+      return ERROR_HOST_NOT_FOUND;
+    case EAI_MEMORY: return ENOMEM;
+    case EAI_SYSTEM: return savedErrno != 0 ? savedErrno : ERROR_HOST_LOOKUP_FAILED;
+    default: return ERROR_HOST_LOOKUP_FAILED;  // EAI_AGAIN, EAI_FAIL, ...
+  }
+}
+
+int32_t Lookup(const NetEndpoint& endpoint, int flags, AddressList& list) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | flags;
+  const std::string port = std::to_string(endpoint.port);
+  errno = 0;
+  const int result = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &list.head);
+  return result == 0 ? 0 : LookupError(result, errno);
+}
+
+// What the lookup thread and its caller share; whichever lets go last frees
+// it, so a caller that gave up leaves nothing behind.
+struct PendingLookup {
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  int32_t result = ERROR_HOST_LOOKUP_FAILED;
+  AddressList addresses;
+};
+
+// A numeric address needs no name server and is taken at once; a name is
+// looked up on a thread of its own and waited for up to the deadline.
+int32_t LookupWithin(const NetEndpoint& endpoint, const PollDeadline& deadline, AddressList& list) {
+  if (Lookup(endpoint, AI_NUMERICHOST, list) == 0) return 0;
+  auto pending = std::make_shared<PendingLookup>();
+  try {
+    std::thread([pending, endpoint] {
+      AddressList found;
+      const int32_t result = Lookup(endpoint, 0, found);
+      std::lock_guard hold(pending->lock);
+      pending->result = result;
+      std::swap(pending->addresses.head, found.head);
+      pending->done = true;
+      pending->finished.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return Lookup(endpoint, 0, list);  // no thread to spare: look up here
+  }
+  std::unique_lock hold(pending->lock);
+  const auto done = [&] { return pending->done; };
+  if (const int remaining = deadline.RemainingMs(); remaining < 0)
+    pending->finished.wait(hold, done);
+  else if (!pending->finished.wait_for(hold, std::chrono::milliseconds(remaining), done))
+    return ERROR_HOST_LOOKUP_FAILED;
+  std::swap(list.head, pending->addresses.head);
+  return pending->result;
+}
+
+std::string AddressText(const sockaddr* address) {
+  char text[INET6_ADDRSTRLEN] = "?";
+  uint16_t port = 0;
+  if (address->sa_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+    inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+    port = ntohs(v6->sin6_port);
+  } else if (address->sa_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+    inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+    port = ntohs(v4->sin_port);
+  }
+  return HostPortText(text, port);
+}
+
+// One address: 0 with the socket in `fd`, or why it failed.
+int32_t ConnectTo(const addrinfo& address, const PollDeadline& deadline, int& fd) {
+  fd = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+              address.ai_protocol);
+  if (fd < 0) return errno;
+  SetLinkOptions(fd);
+  int32_t err = 0;
+  if (connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+    err = errno;
+    while (err == EINPROGRESS || err == EINTR) {
+      pollfd pfd{fd, POLLOUT, 0};
+      const int ready = poll(&pfd, 1, deadline.RemainingMs());
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) {
+        err = ready == 0 ? ETIMEDOUT : errno;
+        break;
+      }
+      socklen_t size = sizeof err;
+      if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) err = errno;
+    }
+  }
+  if (err != 0) {
+    close(fd);
+    fd = -1;
+  }
+  return err;
+}
+
+}  // namespace
+
+void SetLinkOptions(int fd) {
+  const int on = 1;
+  const int idle = kKeepAliveIdleS;
+  const int interval = kKeepAliveIntervalS;
+  const int probes = kKeepAliveProbes;
+  const unsigned unacknowledged = kUnacknowledgedLimitMs;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledged, sizeof unacknowledged);
+}
+
+int32_t ConnectEndpoint(const NetEndpoint& endpoint, uint32_t limitMs, int& fd, std::string& peer) {
+  fd = -1;
+  const PollDeadline deadline(limitMs);
+  AddressList addresses;
+  if (int32_t err = LookupWithin(endpoint, deadline, addresses)) return err;
+  int32_t err = ERROR_HOST_NOT_FOUND;
+  for (const addrinfo* address = addresses.head; address; address = address->ai_next) {
+    err = ConnectTo(*address, deadline, fd);
+    if (err == 0) {
+      peer = AddressText(address->ai_addr);
+      return 0;
+    }
+    if (err == ETIMEDOUT || deadline.Expired()) return ETIMEDOUT;
+  }
+  return err;
+}
+
+}  // namespace verdelo
