@@ -117,7 +117,8 @@ int Year(const Args& args) {
   char name[] = "trends_bench";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  CTrendsWindow window(nullptr, file);
+  trends::SeriesStore live;
+  CTrendsWindow window(nullptr, file, live);
   window.resize(1200, 1000);
   window.show();
   window.RefreshNow();
