@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "console/console.h"
 #include "console/system_services.h"
@@ -16,6 +17,8 @@
 #include "shell/control_table.h"
 
 namespace verdelo {
+
+class TelemetryBridge;
 
 struct ConsolePaths {
   std::filesystem::path workDir;     // data log, memory files, go.txt, hooks
@@ -35,6 +38,8 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   CPortControlDlg& portDialog() { return portDialog_; }
   ControlTable& controls() { return controls_; }
   CTrendsWindow& trends() { return *trends_; }
+  // The MQTT telemetry, when config.txt names a broker.
+  TelemetryBridge* telemetry() { return telemetry_.get(); }
 
   // ITimers.
   void StartTimer(int id, std::uint32_t periodMs) override;
@@ -66,6 +71,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   CPortControlDlg portDialog_;
   MowerConsole console_;
   CTrendsWindow* trends_ = nullptr;  // a window of its own, owned as a child
+  std::unique_ptr<TelemetryBridge> telemetry_;
   QString linkState_;
   QString dataLogState_;
 };

@@ -60,6 +60,19 @@ QString CPortControlDlg::LinkStateText() const {
   return PortName() + QStringLiteral(" closed");
 }
 
+void CPortControlDlg::SetStatusTip(const QString& linkTip) {
+  linkTip_ = linkTip;
+  if (statusText_ == nullptr) return;
+  QString tip = linkTip_;
+  if (!telemetryNote_.isEmpty()) tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + telemetryNote_;
+  statusText_->setToolTip(tip);
+}
+
+void CPortControlDlg::SetTelemetryNote(const QString& note) {
+  telemetryNote_ = note;
+  SetStatusTip(linkTip_);
+}
+
 void CPortControlDlg::SetLinkState(LinkState state) {
   linkState_ = state;
   emit linkStateChanged();
@@ -91,7 +104,7 @@ void CPortControlDlg::SayOpenFailure(std::int32_t result, const std::string& dev
     return;
   }
   statusText_->setText(QStringLiteral("COM-port NOK"));
-  statusText_->setToolTip(reason + (watch_ ? QStringLiteral(" Waiting for the device.") : QString()));
+  SetStatusTip(reason + (watch_ ? QStringLiteral(" Waiting for the device.") : QString()));
 }
 
 std::int32_t CPortControlDlg::OpenLink(const std::string& device) {
@@ -102,7 +115,7 @@ std::int32_t CPortControlDlg::OpenLink(const std::string& device) {
   serialPort_.StartListening();
   StopWatch();
   openDevice_ = device;
-  statusText_->setToolTip(QString::fromStdString(device));
+  SetStatusTip(QString::fromStdString(device));
   ShowLinkState(true);
   SetLinkState(LinkState::Open);
   return 0;
@@ -117,7 +130,7 @@ void CPortControlDlg::OnClosePort() {
 void CPortControlDlg::CloseLink(const QString& reason) {
   serialPort_.Close();
   ShowLinkState(false);
-  statusText_->setToolTip(reason);
+  SetStatusTip(reason);
   emit linkChanged(false, reason);
 }
 
@@ -141,7 +154,7 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
     emit linkLost(reason);
     if (settings_.autoReopen) {
       StartWatch(openDevice_);
-      statusText_->setToolTip(reason + QStringLiteral(" Waiting for it to come back."));
+      SetStatusTip(reason + QStringLiteral(" Waiting for it to come back."));
     }
     SetLinkState(LinkState::Lost);
   }
@@ -197,7 +210,7 @@ void CPortControlDlg::OnWatchWake() {
   }
   const QString said = QStringLiteral("%1 came back: the port was reopened.")
                            .arg(QString::fromStdString(device));
-  statusText_->setToolTip(said);
+  SetStatusTip(said);
   if (settings_.expertMode) AddTrafficLine(rxList_, txList_, said.toStdString());
   emit linkChanged(true, {});
   emit linkReopened();
