@@ -64,6 +64,8 @@ void TelemetryBridge::OnTelemetryCommand(const std::string& payload) {
 }
 
 void TelemetryBridge::ShowStatus(const QString& text) {
+  if (text != lastStatus_) std::cerr << "verdelo: " << text.toStdString() << std::endl;
+  lastStatus_ = text;
   QStringList lines{text};
   lines << warnings_;
   window_.portDialog().SetTelemetryNote(lines.join(QLatin1Char('\n')));

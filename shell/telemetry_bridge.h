@@ -38,6 +38,7 @@ class TelemetryBridge : public QObject, public ITelemetryListener {
 
   CKelvoPCDlg& window_;
   QStringList warnings_;
+  QString lastStatus_;
   std::unique_ptr<MqttTelemetry> telemetry_;
 };
 

@@ -121,7 +121,9 @@ TEST_F(TelemetryWindow, CommandsAreNotTakenUnlessAllowed) {
   EXPECT_TRUE(line.Receive(1, 0).empty());
   EXPECT_TRUE(watcher_.Payloads(kEvent).empty());
   for (const Received& r : watcher_.All()) {
-    if (r.topic.starts_with("homeassistant/button/")) EXPECT_TRUE(r.payload.empty()) << r.topic;
+    if (r.topic.starts_with("homeassistant/button/")) {
+      EXPECT_TRUE(r.payload.empty()) << r.topic;
+    }
   }
 }
 
