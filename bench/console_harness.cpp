@@ -3,6 +3,7 @@
 // counted, then handed to MowerConsole::OnRxByte exactly as the program does.
 //
 //   console_harness flood   --mower PATH [--seconds 30] [--fps 2304] [--phases] [--expert] [--trends] [--tcp]
+//                           [--mqtt URL]
 //       verdelo-mower floods the line while the console polls; counts every
 //       frame against the mower's trace and measures the process's CPU time
 //       and wake-ups. --phases switches every second between the windows
@@ -13,7 +14,9 @@
 //       so every read and send adds a line to the port window's traffic
 //       lists, and counts how often their views are refreshed. --tcp serves
 //       the mower on a loopback TCP port (verdelo-mower --tcp) and the
-//       console reaches it as tcp://127.0.0.1:PORT.
+//       console reaches it as tcp://127.0.0.1:PORT. --mqtt URL
+//       publishes the telemetry to the broker there (which must be running)
+//       and counts the state documents it sends a second.
 //   console_harness latency [--answers 10000] [--baseline-p50 US] [--baseline-p99 US] [--tcp]
 //       writes answers on the master one at a time and times each from the
 //       write() to its label set. --tcp writes them on a loopback TCP
@@ -47,6 +50,7 @@
 #include "console/mower_frame.h"
 #include "res/port_window_ids.h"
 #include "shell/console_dlg.h"
+#include "shell/telemetry_bridge.h"
 
 namespace verdelo::bench {
 namespace {
@@ -54,11 +58,13 @@ namespace {
 class ConsoleUnderTest {
  public:
   explicit ConsoleUnderTest(const std::string& device, bool shown = true, bool expert = false,
-                            bool trends = false) {
+                            bool trends = false, const std::string& mqtt = {}) {
     dir_ = MakeTempDir("verdelo-bench-console");
     // The Trends window keeps its place in the desktop's settings: here, ours.
     if (trends) ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    WriteFile(dir_ + "/config.txt", ConsoleConfig(device, expert, trends));
+    WriteFile(dir_ + "/config.txt",
+              ConsoleConfig(device, expert, trends) +
+                  (mqtt.empty() ? std::string() : "[MQTT_BROKER]" + mqtt + "\r\n[MQTT_NAME]bench\r\n"));
     dlg_ = std::make_unique<CKelvoPCDlg>(ConsolePaths{dir_, dir_ + "/config.txt"});
     dlg_->OnInitDialog();
     dlg_->portDialog().SetRxByteHandler([this](std::uint32_t byte) {
@@ -136,6 +142,7 @@ int Flood(const Args& args) {
   const bool expert = args.Has("expert");
   const bool trends = args.Has("trends");
   const bool tcp = args.Has("tcp");
+  const std::string mqtt = args.Has("mqtt") ? args.Text("mqtt") : std::string();
   const long frames = static_cast<long>(fps * seconds + 0.5);
 
   const std::string traceDir = MakeTempDir("verdelo-bench-trace");
@@ -146,9 +153,17 @@ int Flood(const Args& args) {
     std::cerr << "console_harness: the mower did not start\n";
     return 1;
   }
-  ConsoleUnderTest console(mower.device(), true, expert, trends);
+  ConsoleUnderTest console(mower.device(), true, expert, trends, mqtt);
   // A bridge's connect may finish after start-up has returned.
   RunEvents(5000, [&] { return console.dlg().portDialog().portOpen() == 1; });
+  if (!mqtt.empty()) {
+    TelemetryBridge* telemetry = console.dlg().telemetry();
+    RunEvents(5000, [&] { return telemetry && telemetry->telemetry().counts().connects > 0; });
+    if (telemetry == nullptr || telemetry->telemetry().counts().connects == 0) {
+      std::cerr << "console_harness: the telemetry did not connect to " << mqtt << "\n";
+      return 1;
+    }
+  }
   if (trends && !console.dlg().trendsShown()) {
     std::cerr << "console_harness: [TRENDS_AT_START] did not open the Trends window\n";
     return 1;
@@ -194,6 +209,7 @@ int Flood(const Args& args) {
   const long frames0 = console.counter.frames;
   const long notifications0 = watch.delivered;
   const long refreshes0 = traffic.refreshes, lines0 = traffic.lines;
+  const std::uint64_t states0 = mqtt.empty() ? 0 : console.dlg().telemetry()->telemetry().counts().states;
   MeasuringWindow window;
   window.Begin();
   const std::int64_t cpu0 = ProcessCpuNs();
@@ -206,6 +222,8 @@ int Flood(const Args& args) {
   RunEvents(static_cast<int>(seconds * 1000) + 50);
   switcher.stop();
   window.End();
+  const std::uint64_t windowStates =
+      mqtt.empty() ? 0 : console.dlg().telemetry()->telemetry().counts().states - states0;
   const long windowFrames = console.counter.frames - frames0;
   const long windowNotifications = watch.delivered - notifications0;
   const long windowRefreshes = traffic.refreshes - refreshes0, windowLines = traffic.lines - lines0;
@@ -248,6 +266,9 @@ int Flood(const Args& args) {
               << "\nVALUE|traffic_lines_per_1000|"
               << static_cast<double>(windowLines) / static_cast<double>(windowFrames) * 1000.0 << "\n";
   }
+  if (!mqtt.empty())
+    std::cout << "VALUE|mqtt_states_per_s|" << static_cast<double>(windowStates) / (window.WallMs() / 1000)
+              << "\n";
   std::cout << "VALUE|frames_sent|" << sent.total() << "\nVALUE|frames_counted|" << console.counter.frames
             << "\nVALUE|frames_broken|"
             << console.counter.broken << "\nVALUE|flood_short|" << (frames - sent.flood) << std::endl;

@@ -75,6 +75,7 @@ void ApplyConfig(const std::vector<ConfigEntry>& entries,
           row.action(ToInt(entry.value));
           break;
         case ConfigKind::Presence:
+        case ConfigKind::Text:
           row.action(0);
           break;
       }

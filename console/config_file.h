@@ -29,6 +29,8 @@ enum class ConfigKind {
   Number,    // acts only when a "%d" number can be read; gets that number
   Switch,    // always acts; gets the atoi value (0 when not a number)
   Presence,  // always acts; the value is not read
+  Text,      // always acts; the value is text its owner takes from the entry
+             // (ApplyConfig hands the action 0)
 };
 
 struct ConfigKey {

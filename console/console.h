@@ -91,6 +91,9 @@ class MowerConsole {
   // takes from an answer. Nobody following costs nothing.
   void AddValueObserver(IValueObserver* observer) { observers_.push_back(observer); }
   void RemoveValueObserver(IValueObserver* observer);
+  // Followers of the data log's event lines.
+  void AddLogEventObserver(ILogEventObserver* observer) { logEventObservers_.push_back(observer); }
+  void RemoveLogEventObserver(ILogEventObserver* observer);
   // The link closed because its device or connection was lost, and opened
   // again by itself once the device came back: event lines in the data log.
   void OnLinkLost(const std::string& reason);
@@ -197,6 +200,7 @@ class MowerConsole {
   void NoteDataLogResult(bool written);
 
   std::vector<IValueObserver*> observers_;
+  std::vector<ILogEventObserver*> logEventObservers_;
   TextFileWriter dataLog_;
   int dataLogError_ = 0;  // errno of the failure last told; 0 while it works
   TextFileWriter memoryDump_;

@@ -36,6 +36,12 @@ void MowerConsole::WriteLogLine(const std::string& text) {
   // Opened afresh for the next line, which then also meets a file put in
   // its place meanwhile.
   if (open && !written) dataLog_.Close();
+  if (!text.empty())
+    for (ILogEventObserver* observer : logEventObservers_) observer->OnLogEvent(text);
+}
+
+void MowerConsole::RemoveLogEventObserver(ILogEventObserver* observer) {
+  std::erase(logEventObservers_, observer);
 }
 
 void MowerConsole::NoteDataLogResult(bool worked) {

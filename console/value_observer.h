@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "console/host.h"
@@ -28,6 +29,17 @@ class IValueObserver {
   // done everything the answer asks for. It must not add or remove
   // observers.
   virtual void OnValue(ValueId id, int value, const LocalTime& arrival) = 0;
+};
+
+// The event lines of the data log (status changes, alarms, scripts, the
+// link), each with its text as the console wrote it; the periodic data
+// lines, which carry no text, are not events.
+class ILogEventObserver {
+ public:
+  virtual ~ILogEventObserver() = default;
+  // Called on the window's thread after the line was written (or failed to
+  // be). It must not add or remove observers.
+  virtual void OnLogEvent(const std::string& text) = 0;
 };
 
 }  // namespace verdelo

@@ -94,6 +94,7 @@ void CheckApply(const std::vector<ConfigEntry>& entries) {
           expected.push_back({row, number ? static_cast<int>(*number) : 0});
           break;
         case ConfigKind::Presence:
+        case ConfigKind::Text:
           expected.push_back({row, 0});
           break;
       }

@@ -11,13 +11,14 @@
 #include "serial/port_names.h"
 #include "shell/port_traffic.h"
 #include "shell/window_keys.h"
+#include "telemetry/settings.h"
 
 namespace verdelo {
 
 namespace {
 
 const ConfigKeyInfo* FindKey(std::string_view name) {
-  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys()})
+  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys(), TelemetryConfigKeys()})
     for (const ConfigKeyInfo& key : keys)
       if (key.name == name) return &key;
   return nullptr;
@@ -80,6 +81,19 @@ class Reporter {
     }
   }
 
+  void Text(const ConfigEntry& entry) {
+    if (entry.key == "MQTT_BROKER" && !ParseBrokerAddress(entry.value)) {
+      Warn(entry, "not mqtt://HOST:PORT or mqtts://HOST:PORT; telemetry cannot connect");
+    } else if (entry.key == "MQTT_NAME" && !IsTopicName(entry.value)) {
+      Warn(entry, std::string("not a topic name (letters, digits, - and _); \"") + kDefaultMqttName +
+                      "\" is used");
+    } else if (entry.value.empty()) {
+      Warn(entry, "empty");
+    } else {
+      Fine(entry, "\"" + entry.value + "\"");
+    }
+  }
+
   void Switch(const ConfigEntry& entry) {
     const std::optional<std::int64_t> read = ReadLeadingNumber(entry.value);
     if (!read) {
@@ -109,6 +123,7 @@ ConfigReport CheckConfigText(std::string_view bytes) {
         case ConfigKind::Number: reporter.Number(entry, *key); break;
         case ConfigKind::Switch: reporter.Switch(entry); break;
         case ConfigKind::Presence: reporter.Fine(entry, "present"); break;
+        case ConfigKind::Text: reporter.Text(entry); break;
       }
     } else if (const int port = PortNumberOf(entry.key); port > 0) {
       if (port > kPortCount)

@@ -14,6 +14,7 @@
 #include "res/dialog_template.h"
 #include "shell/about_dlg.h"
 #include "shell/key_translation.h"
+#include "shell/telemetry_bridge.h"
 #include "shell/window_keys.h"
 #include "widgets/clickable_label.h"
 #include "widgets/template_window.h"
@@ -52,7 +53,11 @@ CTrendsWindow& CKelvoPCDlg::trends() {
   return *trends_;
 }
 
-CKelvoPCDlg::~CKelvoPCDlg() { qApp->removeEventFilter(this); }
+CKelvoPCDlg::~CKelvoPCDlg() {
+  // The telemetry says goodbye to the broker while the console still stands.
+  telemetry_.reset();
+  qApp->removeEventFilter(this);
+}
 
 void CKelvoPCDlg::BuildWindow() {
   const DialogTemplate& dialog = ConsoleWindowTemplate();
@@ -84,6 +89,8 @@ void CKelvoPCDlg::ConnectNotifications() {
 }
 
 void CKelvoPCDlg::OnInitDialog() {
+  // Before the port window opens the port, so the link's first state counts.
+  telemetry_ = TelemetryBridge::Start(*this, ReadConfigFile(configFile_));
   console_.OnInitDialog();
   if (ReadWindowSettings(ReadConfigFile(configFile_)).trendsAtStart) trends().ShowAndRaise();
 }

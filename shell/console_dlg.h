@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "console/console.h"
 #include "console/system_services.h"
@@ -18,6 +19,8 @@
 #include "trends/series_store.h"
 
 namespace verdelo {
+
+class TelemetryBridge;
 
 struct ConsolePaths {
   std::filesystem::path workDir;     // data log, memory files, go.txt, hooks
@@ -39,6 +42,8 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   // The Trends window, made the first time it is asked for.
   CTrendsWindow& trends();
   bool trendsShown() const { return trends_ != nullptr && trends_->isVisible(); }
+  // The MQTT telemetry, when config.txt names a broker.
+  TelemetryBridge* telemetry() { return telemetry_.get(); }
 
   // ITimers.
   void StartTimer(int id, std::uint32_t periodMs) override;
@@ -75,6 +80,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   CPortControlDlg portDialog_;
   MowerConsole console_;
   CTrendsWindow* trends_ = nullptr;  // a window of its own, owned as a child
+  std::unique_ptr<TelemetryBridge> telemetry_;
   QString linkState_;
   QString dataLogState_;
 };

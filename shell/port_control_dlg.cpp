@@ -97,6 +97,7 @@ void CPortControlDlg::Create(QWidget* owner) {
   openButton_ = qobject_cast<CStateColorButton*>(Control(IDC_OPEN));
   closeButton_ = qobject_cast<CStateColorButton*>(Control(IDC_CLOSE));
   statusText_ = qobject_cast<QLabel*>(Control(IDC_STATUS));
+  if (!telemetryNote_.isEmpty()) SetStatusTip(linkTip_);
   sendText_ = qobject_cast<QLineEdit*>(Control(IDC_SEND_TEXT));
   sendButton_ = qobject_cast<QPushButton*>(Control(IDC_SEND));
 

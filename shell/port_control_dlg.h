@@ -71,6 +71,9 @@ class CPortControlDlg : public QDialog, public ILink {
   // The first pause before trying a bridge again; it doubles up to 30 s.
   // Applies from the next retrying on.
   void SetReconnectFirstStep(int ms) { reconnectFirstStepMs_ = ms; }
+  // The telemetry's connection state and warnings, shown in the status
+  // tooltip below the link's reason; empty: none.
+  void SetTelemetryNote(const QString& note);
   // The port list again, from the keys and the ports found now.
   void RefreshPortList();
 
@@ -98,6 +101,8 @@ class CPortControlDlg : public QDialog, public ILink {
   void AddTrafficLine(TrafficList* own, TrafficList* other, const std::string& line);
   void ShowLinkState(bool open);
   void SetLinkState(LinkState state);
+  // The status tooltip: the link's reason, then the telemetry's note.
+  void SetStatusTip(const QString& linkTip);
   void CloseLink(const QString& reason);
   std::string SelectedDevice() const;
   // The device the user asked for: one typed into the port list as a path
@@ -170,6 +175,8 @@ class CPortControlDlg : public QDialog, public ILink {
   CStateColorButton* openButton_ = nullptr;
   CStateColorButton* closeButton_ = nullptr;
   QLabel* statusText_ = nullptr;
+  QString linkTip_;
+  QString telemetryNote_;
   QLineEdit* sendText_ = nullptr;
   QPushButton* sendButton_ = nullptr;
   std::map<int, QWidget*> controls_;

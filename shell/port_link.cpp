@@ -90,6 +90,19 @@ QString CPortControlDlg::LinkStateText() const {
   return PortName() + QStringLiteral(" closed");
 }
 
+void CPortControlDlg::SetStatusTip(const QString& linkTip) {
+  linkTip_ = linkTip;
+  if (statusText_ == nullptr) return;
+  QString tip = linkTip_;
+  if (!telemetryNote_.isEmpty()) tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + telemetryNote_;
+  statusText_->setToolTip(tip);
+}
+
+void CPortControlDlg::SetTelemetryNote(const QString& note) {
+  telemetryNote_ = note;
+  SetStatusTip(linkTip_);
+}
+
 void CPortControlDlg::SetLinkState(LinkState state) {
   linkState_ = state;
   emit linkStateChanged();
@@ -137,7 +150,7 @@ void CPortControlDlg::SayOpenFailure(std::int32_t result, const std::string& dev
   QString waiting;
   if (watch_) waiting = QStringLiteral(" Waiting for the device.");
   if (retrying_) waiting = QStringLiteral(" Trying again in %1 s.").arg(Seconds(nextRetryMs_));
-  statusText_->setToolTip(reason + waiting);
+  SetStatusTip(reason + waiting);
 }
 
 std::int32_t CPortControlDlg::OpenLink(const std::string& device) {
@@ -154,7 +167,7 @@ void CPortControlDlg::ShowOpenedLink(const std::string& device) {
   StopWatch();
   StopRetrying();
   openDevice_ = device;
-  statusText_->setToolTip(QString::fromStdString(device));
+  SetStatusTip(QString::fromStdString(device));
   ShowLinkState(true);
   SetLinkState(LinkState::Open);
 }
@@ -173,7 +186,7 @@ void CPortControlDlg::OnClosePort() {
 void CPortControlDlg::CloseLink(const QString& reason) {
   if (!connecting_) serialPort_.Close();
   ShowLinkState(false);
-  statusText_->setToolTip(reason);
+  SetStatusTip(reason);
   emit linkChanged(false, reason);
 }
 
@@ -205,7 +218,7 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
                               QStringLiteral(" Trying again in %1 s.").arg(Seconds(nextRetryMs_)));
     } else if (settings_.autoReopen) {
       StartWatch(openDevice_);
-      statusText_->setToolTip(reason + QStringLiteral(" Waiting for it to come back."));
+      SetStatusTip(reason + QStringLiteral(" Waiting for it to come back."));
     }
     SetLinkState(LinkState::Lost);
   }
@@ -269,7 +282,7 @@ void CPortControlDlg::OnWatchWake() {
   }
   const QString said = QStringLiteral("%1 came back: the port was reopened.")
                            .arg(QString::fromStdString(device));
-  statusText_->setToolTip(said);
+  SetStatusTip(said);
   if (settings_.expertMode) AddTrafficLine(rxList_, txList_, said.toStdString());
   emit linkChanged(true, {});
   emit linkReopened();

@@ -86,6 +86,10 @@ TEST(ConfigCheck, EachKeyAsTheProgramUnderstandsIt) {
       {"[COM11]/dev/ttyUSB0", "only COM1 to COM10 exist", true},
       {"[COM2]  ", "no device given; the slot is left as discovered", true},
       {"[comport]2", "unknown key; ignored", true},
+      {"[MQTT_BROKER]mqtts://hub.local:8883", " -> \"mqtts://hub.local:8883\"", false},
+      {"[MQTT_BROKER]hub.local", "not mqtt://HOST:PORT or mqtts://HOST:PORT; telemetry cannot connect", true},
+      {"[MQTT_NAME]front/lawn", "not a topic name (letters, digits, - and _); \"verdelo\" is used", true},
+      {"[MQTT_COMMANDS]1", " -> on", false},
   };
   for (const Case& c : cases) {
     const ConfigReport report = CheckConfigText(std::string(c.line) + "\n");

@@ -1,5 +1,5 @@
 // The README's table of config.txt keys against the keys the program reads
-// (the console's, the port window's and the [COMn] device keys): a key the
+// (the console's, the port window's, the telemetry's and the [COMn] device keys): a key the
 // table lacks, a kind or default changed in the code but not in the table,
 // and a row for a key the program does not read all fail here.
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "console/config_keys.h"
 #include "shell/port_traffic.h"
 #include "shell/window_keys.h"
+#include "telemetry/settings.h"
 
 namespace verdelo {
 namespace {
@@ -75,6 +76,7 @@ std::string KindWord(ConfigKind kind) {
     case ConfigKind::Number: return "number";
     case ConfigKind::Switch: return "switch";
     case ConfigKind::Presence: return "presence";
+    case ConfigKind::Text: return "text";
   }
   return "?";
 }
@@ -100,6 +102,8 @@ TEST(ReadmeConfigKeys, ListsEveryPortKeyWithItsKindAndDefault) { ExpectRowsFor(P
 
 TEST(ReadmeConfigKeys, ListsEveryWindowKeyWithItsKindAndDefault) { ExpectRowsFor(WindowConfigKeys()); }
 
+TEST(ReadmeConfigKeys, ListsEveryTelemetryKeyWithItsKindAndDefault) { ExpectRowsFor(TelemetryConfigKeys()); }
+
 // One row covers the slots' device keys, "[COM1] to [COMn]".
 TEST(ReadmeConfigKeys, ListsTheDeviceKeysOfAllPortSlots) {
   const std::map<std::string, KeyRow> rows = ReadmeKeyRows();
@@ -111,7 +115,7 @@ TEST(ReadmeConfigKeys, ListsTheDeviceKeysOfAllPortSlots) {
 
 TEST(ReadmeConfigKeys, ListsNoKeyTheProgramDoesNotRead) {
   std::set<std::string> read;
-  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys()})
+  for (auto keys : {ConsoleConfigKeys(), PortConfigKeys(), WindowConfigKeys(), TelemetryConfigKeys()})
     for (const ConfigKeyInfo& key : keys) read.insert(std::string(key.name));
   for (int n = 1; n <= kPortCount; ++n) read.insert("COM" + std::to_string(n));
   for (const auto& [name, row] : ReadmeKeyRows())

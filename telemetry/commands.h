@@ -1,0 +1,24 @@
+// The commands the command topic takes: the buttons of the "Robot Mode"
+// group, "Stop=>0", and the keys of the "Robot Keyboard" group by key code.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace verdelo {
+
+// "man", "auto", "home", "demo", "stop", "key 0" ... "key 18" (blanks and a
+// line end around them are allowed): the identifier of the button whose
+// click it stands for; nothing for anything else.
+std::optional<int> CommandButton(std::string_view payload);
+
+// Every command word with its button, for the discovery documents' buttons.
+struct CommandName {
+  std::string payload;
+  std::string label;
+};
+std::span<const CommandName> AllCommands();
+
+}  // namespace verdelo

@@ -1,0 +1,320 @@
+#include "telemetry/mqtt_telemetry.h"
+
+#include <mosquitto.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace verdelo {
+
+namespace {
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr int kQos = 1;
+// A connection the broker has not accepted by then is given up.
+constexpr auto kConnectLimit = std::chrono::seconds(10);
+// The network thread looks after the connection's keep-alive this often.
+constexpr int kLookMs = 1000;
+// "offline" and the farewell get this long to leave at the end.
+constexpr auto kFarewellLimit = std::chrono::milliseconds(500);
+// Events waiting for the network thread; beyond it the oldest go.
+constexpr std::size_t kMostEvents = 256;
+
+std::once_flag libraryStarted;
+
+int Millis(std::chrono::nanoseconds span) {
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(span).count());
+}
+
+}  // namespace
+
+MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<std::string> password,
+                             std::string version, ITelemetryListener& listener)
+    : settings_(settings), topics_(settings.name), version_(std::move(version)), listener_(listener) {
+  std::call_once(libraryStarted, [] { mosquitto_lib_init(); });
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  // Two consoles of one name may share a broker for a while (one closing,
+  // one starting): each has its own client identifier.
+  const std::string clientId = "verdelo-" + settings_.name + "-" + std::to_string(::getpid());
+  mosq_ = mosquitto_new(clientId.c_str(), true, this);
+  if (mosq_ == nullptr) {
+    setupError_ = "cannot make an MQTT client: " + std::string(std::strerror(errno));
+  } else if (settings_.broker.host.empty()) {
+    setupError_ = "[MQTT_BROKER]" + settings_.brokerText + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+  } else {
+    mosquitto_connect_callback_set(mosq_, &MqttTelemetry::OnConnect);
+    mosquitto_disconnect_callback_set(mosq_, &MqttTelemetry::OnDisconnect);
+    mosquitto_message_callback_set(mosq_, &MqttTelemetry::OnMessage);
+    mosquitto_log_callback_set(mosq_, &MqttTelemetry::OnLog);
+    mosquitto_will_set(mosq_, topics_.availability.c_str(), static_cast<int>(std::strlen(kOffline)), kOffline,
+                       kQos, true);
+    if (!settings_.user.empty())
+      mosquitto_username_pw_set(mosq_, settings_.user.c_str(), password ? password->c_str() : nullptr);
+    if (settings_.broker.tls) {
+      int rc = MOSQ_ERR_SUCCESS;
+      if (!settings_.caFile.empty()) {
+        rc = mosquitto_tls_set(mosq_, settings_.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+          setupError_ = "cannot use the certificate authority " + settings_.caFile.string() + ": " +
+                        mosquitto_strerror(rc);
+      } else {
+        mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+      }
+      if (settings_.insecure) {
+        mosquitto_tls_opts_set(mosq_, 0 /* SSL_VERIFY_NONE */, nullptr, nullptr);
+        mosquitto_tls_insecure_set(mosq_, true);
+      }
+    }
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+MqttTelemetry::~MqttTelemetry() {
+  stop_ = true;
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  if (mosq_ != nullptr) mosquitto_destroy(mosq_);
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void MqttTelemetry::OnValue(ValueId id, int value, const LocalTime& /*arrival*/) {
+  bool wake = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (!state_.Set(id, value) || stateDirty_) return;
+    stateDirty_ = wake = true;
+  }
+  // Once per change after a publication, not once per value: the network
+  // thread paces the state itself.
+  if (wake) Wake();
+}
+
+void MqttTelemetry::SetLink(LinkState link) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!state_.SetLink(link)) return;
+    stateDirty_ = true;
+  }
+  Wake();
+}
+
+void MqttTelemetry::PublishEvent(const std::string& text) {
+  if (!connected_) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (events_.size() >= kMostEvents) events_.pop_front();
+    events_.push_back(text);
+  }
+  Wake();
+}
+
+TelemetryCounts MqttTelemetry::counts() const {
+  return {statesPublished_.load(), eventsPublished_.load(), connects_.load()};
+}
+
+void MqttTelemetry::Wake() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void MqttTelemetry::DrainWake() {
+  std::uint64_t count = 0;
+  [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
+}
+
+void MqttTelemetry::Report(bool connected, const std::string& text) { listener_.OnTelemetryStatus(connected, text); }
+
+// --- The network thread ---------------------------------------------------
+
+void MqttTelemetry::Run() {
+  if (!setupError_.empty()) {
+    Report(false, setupError_);
+    while (!stop_) {
+      pollfd wake{wakeFd_, POLLIN, 0};
+      ::poll(&wake, 1, -1);
+      DrainWake();
+    }
+    return;
+  }
+  while (!stop_) {
+    if (Connect()) Serve();
+  }
+  Shutdown();
+}
+
+bool MqttTelemetry::Connect() {
+  refusal_.clear();
+  lastError_.clear();
+  errno = 0;
+  const int rc = mosquitto_connect_async(mosq_, settings_.broker.host.c_str(), settings_.broker.port,
+                                         kKeepAliveSeconds);
+  const int error = errno;
+  if (rc != MOSQ_ERR_SUCCESS) {
+    WaitBeforeRetry(Reason(rc, error));
+    return false;
+  }
+  attemptStart_ = TelemetryClock::now();
+  return true;
+}
+
+void MqttTelemetry::Serve() {
+  while (!stop_) {
+    const auto now = TelemetryClock::now();
+    int timeout = kLookMs;
+    if (!connected_) {
+      timeout = std::min(timeout, std::max(0, Millis(attemptStart_ + kConnectLimit - now)));
+    } else {
+      std::lock_guard lock(mutex_);
+      if (stateDirty_) timeout = std::min(timeout, static_cast<int>(pacer_.Wait(now).count()));
+      if (!events_.empty()) timeout = 0;
+    }
+    pollfd fds[2] = {{mosquitto_socket(mosq_), static_cast<short>(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
+                     {wakeFd_, POLLIN, 0}};
+    ::poll(fds, 2, timeout);
+    if (fds[1].revents != 0) DrainWake();
+    if (stop_) return;
+    // Read at every turn: TLS may hold decrypted bytes the socket no longer
+    // shows, and a read that finds nothing costs one call.
+    errno = 0;
+    int rc = mosquitto_loop_read(mosq_, 1);
+    if (rc == MOSQ_ERR_SUCCESS && (fds[0].revents & POLLOUT)) rc = mosquitto_loop_write(mosq_, 1);
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(mosq_);
+    const int error = errno;
+    if (rc == MOSQ_ERR_SUCCESS && connected_) Flush();
+    if (rc != MOSQ_ERR_SUCCESS) {
+      connected_ = false;
+      WaitBeforeRetry(Reason(rc, error));
+      return;
+    }
+    if (!connected_ && TelemetryClock::now() - attemptStart_ >= kConnectLimit) {
+      WaitBeforeRetry("the broker did not answer within " + std::to_string(kConnectLimit.count()) + " s");
+      return;
+    }
+  }
+}
+
+void MqttTelemetry::WaitBeforeRetry(const std::string& reason) {
+  const std::chrono::seconds wait = backoff_.Next();
+  Report(false, "MQTT broker " + settings_.brokerText + ": " + reason + "; trying again in " +
+                    std::to_string(wait.count()) + " s");
+  const auto until = TelemetryClock::now() + wait;
+  // Values keep waking the thread meanwhile; only the end of the wait or
+  // of the console ends it.
+  while (!stop_) {
+    const auto now = TelemetryClock::now();
+    if (now >= until) break;
+    pollfd wake{wakeFd_, POLLIN, 0};
+    ::poll(&wake, 1, Millis(until - now));
+    DrainWake();
+  }
+}
+
+void MqttTelemetry::Flush() {
+  const auto now = TelemetryClock::now();
+  std::optional<std::string> document;
+  std::deque<std::string> events;
+  {
+    std::lock_guard lock(mutex_);
+    if (stateDirty_ && pacer_.Wait(now).count() == 0) {
+      document = state_.Document();
+      stateDirty_ = false;
+    }
+    events.swap(events_);
+  }
+  if (document) {
+    Publish(topics_.state, *document, true);
+    pacer_.Published(now);
+    ++statesPublished_;
+  }
+  for (const std::string& event : events) {
+    Publish(topics_.event, event, false);
+    ++eventsPublished_;
+  }
+  if (mosquitto_want_write(mosq_)) mosquitto_loop_write(mosq_, 1);
+}
+
+void MqttTelemetry::Publish(const std::string& topic, const std::string& payload, bool retain) {
+  mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), kQos,
+                    retain);
+}
+
+void MqttTelemetry::Shutdown() {
+  if (!connected_) return;
+  // At once, whatever awaits its acknowledgement: no later turn will take
+  // a queued one out.
+  mosquitto_publish(mosq_, nullptr, topics_.availability.c_str(), static_cast<int>(std::strlen(kOffline)), kOffline,
+                    0, true);
+  mosquitto_disconnect(mosq_);
+  const auto until = TelemetryClock::now() + kFarewellLimit;
+  while (mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_)) {
+    const auto now = TelemetryClock::now();
+    if (now >= until) break;
+    pollfd out{mosquitto_socket(mosq_), POLLOUT, 0};
+    ::poll(&out, 1, Millis(until - now));
+    if (mosquitto_loop_write(mosq_, 1) != MOSQ_ERR_SUCCESS) break;
+  }
+  connected_ = false;
+}
+
+std::string MqttTelemetry::Reason(int rc, int error) const {
+  if (!refusal_.empty()) return "the broker refused the connection: " + refusal_;
+  switch (rc) {
+    case MOSQ_ERR_ERRNO:
+      return error != 0 ? std::strerror(error) : "the connection failed";
+    case MOSQ_ERR_EAI:
+      return "cannot find " + settings_.broker.host + ": " + ::gai_strerror(error);
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN:  // the library closed it on its own
+      return "the connection was lost";
+    case MOSQ_ERR_TLS:
+      return "TLS failed" + (lastError_.empty() ? std::string() : ": " + lastError_);
+    default:
+      return mosquitto_strerror(rc) + (lastError_.empty() ? std::string() : ": " + lastError_);
+  }
+}
+
+void MqttTelemetry::OnConnect(mosquitto* mosq, void* self, int rc) {
+  auto& me = *static_cast<MqttTelemetry*>(self);
+  if (rc != 0) {
+    me.refusal_ = mosquitto_connack_string(rc);
+    return;
+  }
+  me.connected_ = true;
+  ++me.connects_;
+  me.backoff_.Reset();
+  me.pacer_.Reset();
+  // Subscribed before "online" is said, so a command sent by whoever saw
+  // "online" is never missed: the broker takes one client's packets in order.
+  if (me.settings_.commands) mosquitto_subscribe(mosq, nullptr, me.topics_.command.c_str(), kQos);
+  me.Publish(me.topics_.availability, kOnline, true);
+  for (const RetainedMessage& doc : DiscoveryDocuments(me.topics_, me.settings_.commands, me.version_))
+    me.Publish(doc.topic, doc.payload, true);
+  {
+    // The state as it is now goes out at once: the broker may have lost the
+    // retained one, and a change may have come while there was no broker.
+    std::lock_guard lock(me.mutex_);
+    me.stateDirty_ = true;
+  }
+  me.Report(true, "MQTT: connected to " + me.settings_.brokerText + " as " + me.topics_.name);
+}
+
+void MqttTelemetry::OnDisconnect(mosquitto* /*mosq*/, void* self, int /*rc*/) {
+  static_cast<MqttTelemetry*>(self)->connected_ = false;
+}
+
+void MqttTelemetry::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_message* message) {
+  auto& me = *static_cast<MqttTelemetry*>(self);
+  if (message->topic == nullptr || me.topics_.command != message->topic) return;
+  me.listener_.OnTelemetryCommand(
+      std::string(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen)));
+}
+
+void MqttTelemetry::OnLog(mosquitto* /*mosq*/, void* self, int level, const char* text) {
+  if (level == MOSQ_LOG_ERR && text != nullptr) static_cast<MqttTelemetry*>(self)->lastError_ = text;
+}
+
+}  // namespace verdelo

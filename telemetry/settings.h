@@ -1,0 +1,61 @@
+// The telemetry keys of config.txt: where the broker is, the mower's name in
+// the topics, how to log in, how to trust the broker's certificate and
+// whether commands are taken. Without [MQTT_BROKER] there is no telemetry.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "console/config_file.h"
+#include "console/config_keys.h"
+
+namespace verdelo {
+
+std::span<const ConfigKeyInfo> TelemetryConfigKeys();
+
+inline constexpr const char* kDefaultMqttName = "verdelo";
+
+struct BrokerAddress {
+  bool tls = false;
+  std::string host;
+  int port = 0;
+};
+
+// "mqtt://HOST:PORT" or "mqtts://HOST:PORT"; the port may be left out (1883,
+// 8883). An IPv6 address goes in brackets. Nothing when the text is not one.
+std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text);
+
+struct TelemetrySettings {
+  BrokerAddress broker;
+  std::string brokerText;  // as written, for messages
+  std::string name = kDefaultMqttName;
+  std::string user;
+  std::filesystem::path passwordFile;
+  std::filesystem::path caFile;
+  bool insecure = false;
+  bool commands = false;
+  // What is wrong with the keys but does not stop the telemetry, for the
+  // port window's status tooltip.
+  std::vector<std::string> warnings;
+};
+
+// The settings, or nothing when [MQTT_BROKER] is absent. A broker address
+// that cannot be read still gives settings (with an empty host), so the
+// reason can be shown; `error` says it.
+std::optional<TelemetrySettings> ReadTelemetrySettings(const std::vector<ConfigEntry>& entries,
+                                                       std::string& error);
+
+// A name for topics: letters, digits, '-' and '_' only, so it cannot reach
+// into other topics ('/', '+', '#') or be empty.
+bool IsTopicName(const std::string& name);
+
+// The password: the first line of the file, without its line end. Adds a
+// warning when the file can be read by other users; nothing (with `error`)
+// when it cannot be read.
+std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file,
+                                            std::vector<std::string>& warnings, std::string& error);
+
+}  // namespace verdelo
