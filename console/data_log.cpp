@@ -31,13 +31,14 @@ void MowerConsole::OpenDataLog() {
 void MowerConsole::WriteLogLine(const std::string& text) {
   const bool open =
       dataLog_.IsOpen() || dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);
-  const bool written = open && dataLog_.WriteLine(FormatDataLogLine(host_.clock.Now(), values_, text));
+  const LocalTime now = host_.clock.Now();
+  const bool written = open && dataLog_.WriteLine(FormatDataLogLine(now, values_, text));
   NoteDataLogResult(written);
   // Opened afresh for the next line, which then also meets a file put in
   // its place meanwhile.
   if (open && !written) dataLog_.Close();
   if (!text.empty())
-    for (ILogEventObserver* observer : logEventObservers_) observer->OnLogEvent(text);
+    for (ILogEventObserver* observer : logEventObservers_) observer->OnLogEvent(text, now);
 }
 
 void MowerConsole::RemoveLogEventObserver(ILogEventObserver* observer) {

@@ -38,8 +38,8 @@ class ILogEventObserver {
  public:
   virtual ~ILogEventObserver() = default;
   // Called on the window's thread after the line was written (or failed to
-  // be). It must not add or remove observers.
-  virtual void OnLogEvent(const std::string& text) = 0;
+  // be), with the line's time stamp. It must not add or remove observers.
+  virtual void OnLogEvent(const std::string& text, const LocalTime& at) = 0;
 };
 
 }  // namespace verdelo

@@ -43,6 +43,7 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
           [this](const QString& reason) { console_.OnLinkLost(reason.toStdString()); });
   connect(&portDialog_, &CPortControlDlg::linkReopened, this, [this] { console_.OnLinkReopened(); });
   console_.AddValueObserver(&liveTrendsInput_);
+  console_.AddLogEventObserver(&liveTrendsInput_);
 }
 
 CTrendsWindow& CKelvoPCDlg::trends() {

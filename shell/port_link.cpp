@@ -214,7 +214,7 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
     emit linkLost(reason);
     if (settings_.autoReopen && bridge) {
       StartRetrying(openDevice_);
-      statusText_->setToolTip(reason +
+      SetStatusTip(reason +
                               QStringLiteral(" Trying again in %1 s.").arg(Seconds(nextRetryMs_)));
     } else if (settings_.autoReopen) {
       StartWatch(openDevice_);
@@ -308,7 +308,7 @@ void CPortControlDlg::BeginConnect(const std::string& device, OpenPurpose purpos
   deferredNotify_ = 0;
   const std::uint32_t attempt = ++connectAttempt_;
   if (purpose != OpenPurpose::Retry) {
-    statusText_->setToolTip(QStringLiteral("Connecting to %1 ...").arg(QString::fromStdString(device)));
+    SetStatusTip(QStringLiteral("Connecting to %1 ...").arg(QString::fromStdString(device)));
     SetLinkState(LinkState::Connecting);
   }
   const std::uint32_t baud = BaudForIndex(speedList_->currentIndex());
@@ -357,7 +357,7 @@ void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& d
     if (purpose == OpenPurpose::Retry) {
       const QString said = QStringLiteral("%1 answered again: the port was reopened.")
                                .arg(QString::fromStdString(device));
-      statusText_->setToolTip(said);
+      SetStatusTip(said);
       if (settings_.expertMode) AddTrafficLine(rxList_, txList_, said.toStdString());
       emit linkReopened();
     }
@@ -368,7 +368,7 @@ void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& d
       // A click that took over a retry's connect leaves the retrying going.
       if (retrying_ && !retryTimer_.isActive()) ScheduleRetry();
       if (!retrying_) {
-        statusText_->setToolTip(QString());  // no longer "Connecting to ..."
+        SetStatusTip(QString());  // no longer "Connecting to ..."
         SetLinkState(LinkState::Closed);
       }
       SayOpenFailure(result, device, true);

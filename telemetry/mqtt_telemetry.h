@@ -55,7 +55,7 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
 
   // The window's thread.
   void OnValue(ValueId id, int value, const LocalTime& arrival) override;
-  void OnLogEvent(const std::string& text) override { PublishEvent(text); }
+  void OnLogEvent(const std::string& text, const LocalTime&) override { PublishEvent(text); }
   void SetLink(LinkState link);
   // A line for the event topic; dropped while there is no connection.
   void PublishEvent(const std::string& text);

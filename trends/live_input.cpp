@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "console/text.h"
+#include "trends/log_line.h"
+
 namespace verdelo::trends {
 
 void LiveInput::OnValue(ValueId id, int value, const LocalTime& arrival) {
@@ -12,6 +15,19 @@ void LiveInput::OnValue(ValueId id, int value, const LocalTime& arrival) {
   last_ = std::max(last_, *t);
   ++received_;
   store_.Add(*series, *t, value);
+}
+
+void LiveInput::OnLogEvent(const std::string& text, const LocalTime& at) {
+  const std::optional<MarkerKind> kind = ClassifyText(text);
+  if (!kind) return;
+  const std::optional<std::int64_t> t = clock_.Convert(at, last_);
+  if (!t) return;
+  last_ = std::max(last_, *t);
+  std::string_view shown = text;
+  while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
+  marker_.clear();
+  marker_.markers.push_back(Marker{*t, *kind, Cp1252ToUtf8(shown)});
+  store_.Add(marker_);
 }
 
 }  // namespace verdelo::trends

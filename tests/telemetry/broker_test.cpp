@@ -107,7 +107,7 @@ TEST_F(BrokerTest, PublishesRetainedAvailabilityDiscoveryAndPacedStateEventsAndS
   // Nothing changed: nothing more to say.
   telemetry->OnValue(ValueId::Voltage, 20299, now);
 
-  telemetry->OnLogEvent("=> Charging :1014");
+  telemetry->OnLogEvent("=> Charging :1014", LocalTime{});
   ASSERT_TRUE(watcher.Await([&](auto&) { return watcher.HasPayload(topics.event, "=> Charging :1014"); }));
 
   // Whoever comes later finds the retained ones.
@@ -174,7 +174,7 @@ TEST_F(BrokerTest, BrokerRestartedMidRunGetsTheLatestStateOnly) {
   const LocalTime now;
   const std::uint64_t statesBefore = telemetry->counts().states;
   for (int i = 0; i < 500; ++i) telemetry->OnValue(ValueId::Charge, i, now);
-  telemetry->OnLogEvent("dropped while nobody listens");
+  telemetry->OnLogEvent("dropped while nobody listens", LocalTime{});
   ASSERT_TRUE(broker_.Start()) << broker_.error();
 
   TestSubscriber watcher(broker_.plainPort());

@@ -43,6 +43,25 @@ TEST(LiveInput, EachChartedValueLandsInItsSeriesAtItsArrivalTime) {
   EXPECT_EQ(live.received(), 11u);
 }
 
+TEST(LiveInput, TheDataLogsEventsBecomeMarkersAsWhenTheLogIsReadBack) {
+  test::ScopedTimeZone zone("UTC");
+  SeriesStore store;
+  LiveInput live(store);
+  ILogEventObserver& events = live;
+  const LocalTime at{2026, 7, 1, 12, 0, 5, 0};
+  const std::int64_t ms = 1782907205000;
+  events.OnLogEvent("ALARM low voltage  ", at);
+  events.OnLogEvent("=> Charging :1014", at);  // a status change: the status series shows it
+  events.OnLogEvent("Stop \xE4nderung", at);  // the log's own code page
+  const std::vector<Marker> markers = store.Markers(ms - 1000, ms + 1000, 100);
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[0].t, ms);
+  EXPECT_EQ(markers[0].kind, MarkerKind::Alarm);
+  EXPECT_EQ(markers[0].text, "ALARM low voltage");
+  EXPECT_EQ(markers[1].kind, MarkerKind::Event);
+  EXPECT_EQ(markers[1].text, "Stop \u00E4nderung");
+}
+
 TEST(LiveInput, TheHourRepeatedWhenClocksGoBackRunsOn) {
   test::ScopedTimeZone zone("Europe/Berlin");
   SeriesStore store;
