@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "console/text.h"
 #include "console/value_observer.h"
 #include "telemetry/mower_state.h"
 #include "telemetry/pacing.h"
@@ -55,7 +56,8 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
 
   // The window's thread.
   void OnValue(ValueId id, int value, const LocalTime& arrival) override;
-  void OnLogEvent(const std::string& text, const LocalTime&) override { PublishEvent(text); }
+  // The log's lines are in its own code page; MQTT payloads are UTF-8.
+  void OnLogEvent(const std::string& text, const LocalTime&) override { PublishEvent(Cp1252ToUtf8(text)); }
   void SetLink(LinkState link);
   // A line for the event topic; dropped while there is no connection.
   void PublishEvent(const std::string& text);

@@ -108,7 +108,9 @@ TEST_F(BrokerTest, PublishesRetainedAvailabilityDiscoveryAndPacedStateEventsAndS
   telemetry->OnValue(ValueId::Voltage, 20299, now);
 
   telemetry->OnLogEvent("=> Charging :1014", LocalTime{});
-  ASSERT_TRUE(watcher.Await([&](auto&) { return watcher.HasPayload(topics.event, "=> Charging :1014"); }));
+  telemetry->OnLogEvent("ALARM K\xFChlung", LocalTime{});  // the log's code page goes out as UTF-8
+  ASSERT_TRUE(watcher.Await([&](auto&) { return watcher.HasPayload(topics.event, "ALARM K\u00FChlung"); }));
+  EXPECT_TRUE(watcher.HasPayload(topics.event, "=> Charging :1014"));
 
   // Whoever comes later finds the retained ones.
   TestSubscriber late(broker_.plainPort());
