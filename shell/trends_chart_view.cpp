@@ -67,7 +67,7 @@ void TrendsChartView::SetTimeRange(qint64 from, qint64 to) {
   PlaceCursor();
 }
 
-void TrendsChartView::SetValueRange(double least, double greatest) {
+TrendsChartView::ValueScale TrendsChartView::ScaleFor(double least, double greatest) const {
   if (!(greatest > least)) {
     const double pad = std::max(1.0, std::abs(least) * 0.05);
     least -= pad;
@@ -85,9 +85,21 @@ void TrendsChartView::SetValueRange(double least, double greatest) {
   }
   const double bottom = std::floor(least / step) * step;
   const double top = std::ceil(greatest / step) * step;
-  valueAxis_->setRange(bottom, top);
-  valueAxis_->setTickCount(static_cast<int>(std::lround((top - bottom) / step)) + 1);
+  return {bottom, top, static_cast<int>(std::lround((top - bottom) / step)) + 1};
+}
+
+bool TrendsChartView::SetValueScale(const ValueScale& scale) {
+  if (scale == ValueScale{valueAxis_->min(), valueAxis_->max(), valueAxis_->tickCount()}) return false;
+  valueAxis_->setRange(scale.bottom, scale.top);
+  valueAxis_->setTickCount(scale.ticks);
   PlaceCursor();
+  return true;
+}
+
+int TrendsChartView::RowOf(double v) const {
+  const double span = valueAxis_->max() - valueAxis_->min();
+  if (!(span > 0)) return 0;
+  return static_cast<int>(std::floor((v - valueAxis_->min()) / span * chart()->plotArea().height()));
 }
 
 std::optional<qint64> TrendsChartView::TimeAt(QPointF viewPos) const {

@@ -27,8 +27,19 @@ class TrendsChartView : public QChartView {
   void Attach(QAbstractSeries* series);
 
   void SetTimeRange(qint64 from, qint64 to);
-  // Values from `least` to `greatest` with some room around them.
-  void SetValueRange(double least, double greatest);
+  // The value axis: from `bottom` to `top` in `ticks` round steps.
+  struct ValueScale {
+    double bottom = 0, top = 1;
+    int ticks = 2;
+    bool operator==(const ValueScale&) const = default;
+  };
+  // The scale that shows values from `least` to `greatest` with some room
+  // around them, in as many round steps as the plot's height fits.
+  ValueScale ScaleFor(double least, double greatest) const;
+  // False when the axis had that scale already.
+  bool SetValueScale(const ValueScale& scale);
+  // The pixel row of value `v` on the axis as it is, 0 at the bottom.
+  int RowOf(double v) const;
   // The time under a point of the view; empty outside the plot.
   std::optional<qint64> TimeAt(QPointF viewPos) const;
   // The width of the widest value label: the room the labels take beside

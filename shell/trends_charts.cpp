@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace verdelo {
 
@@ -209,26 +210,37 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
   const bool moved = resized || from != drawn_.from || to != drawn_.to;
   if (moved)
     for (TrendsChartView* view : views_) view->SetTimeRange(from, to);
+  // Each series' points and what they span, then each chart's scale.
+  std::array<std::vector<Point>, trends::kSeriesCount> points;
+  std::array<QList<QPointF>, trends::kSeriesCount> scaled;
   for (SeriesId id : trends::AllSeries()) {
     const auto i = static_cast<std::size_t>(trends::Index(id));
-    QLineSeries* line = lines_[i];
-    if (line == nullptr) continue;
-    const std::vector<Point> points = store.Decimated(id, from, to, width);
+    if (lines_[i] == nullptr) continue;
+    points[i] = store.Decimated(id, from, to, width);
+    scaled[i] = Scaled(points[i], Info(id).scale);
+    const Extent extent = ExtentOf(scaled[i], from, to);
+    drawn_.extents[i] = {extent.least, extent.greatest};
+  }
+  bool labelsResized = false;
+  const std::vector<bool> rescaled = UpdateValueScales(from, to, moved || layoutChanged_, labelsResized);
+  // A series is drawn anew only when its pixels would change.
+  for (SeriesId id : trends::AllSeries()) {
+    const auto i = static_cast<std::size_t>(trends::Index(id));
+    if (lines_[i] == nullptr) continue;
+    const TrendsChartView* view = ViewOf(id);
     Trace trace;
-    trace.reserve(points.size());
-    for (const Point& p : points) {
-      const std::pair<int, std::int64_t> pixel(ColumnOf(p.t, from, to, width), p.v);
+    trace.reserve(points[i].size());
+    for (qsizetype k = 0; k < scaled[i].size(); ++k) {
+      const std::pair<int, std::int64_t> pixel(ColumnOf(points[i][static_cast<std::size_t>(k)].t, from, to, width),
+                                               view->RowOf(scaled[i][k].y()));
       if (trace.empty() || trace.back() != pixel) trace.push_back(pixel);  // a repeat draws nothing new
     }
-    if (!moved && trace == drawn_.lines[i]) continue;
+    const auto v = static_cast<std::size_t>(std::find(views_.begin(), views_.end(), view) - views_.begin());
+    if (!moved && !rescaled[v] && trace == drawn_.lines[i]) continue;
     drawn_.lines[i] = std::move(trace);
-    const QList<QPointF> scaled = Scaled(points, Info(id).scale);
-    line->replace(scaled);
-    const Extent extent = ExtentOf(scaled, from, to);
-    drawn_.extents[i] = {extent.least, extent.greatest};
-    if (id == SeriesId::Current) ShowCurrent(points, from, to);
+    lines_[i]->replace(scaled[i]);
+    if (id == SeriesId::Current) ShowCurrent(points[i], from, to);
   }
-  const bool labelsResized = UpdateValueRanges(from, to, moved);
   ShowStatus(store, from, to, width, moved);
   drawn_.from = from;
   drawn_.to = to;
@@ -239,10 +251,14 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
   }
 }
 
-// Each chart's value axis spans what its visible series show.
-bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
-  bool changed = labelWidths_.size() != views_.size();
+// Each chart's value axis spans what its visible series show; which charts
+// took a new scale, and whether any one's labels now take more or less
+// room, so the plots need lining up again.
+std::vector<bool> TrendsCharts::UpdateValueScales(qint64 from, qint64 to, bool all, bool& labelsResized) {
+  std::vector<bool> rescaled(views_.size(), all);
+  labelsResized = labelWidths_.size() != views_.size();
   labelWidths_.resize(views_.size());
+  const bool newMinimum = minimumVolts_ != drawn_.minimumVolts;
   for (std::size_t v = 0; v < views_.size(); ++v) {
     TrendsChartView* view = views_[v];
     if (view == statusView()) continue;
@@ -252,7 +268,7 @@ bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
       if (ViewOf(id) == view && IsSeriesVisible(id) && least <= greatest) extent.Take(least), extent.Take(greatest);
     }
     if (view == ViewOf(SeriesId::Voltage)) {
-      if (moved || minimumVolts_ != drawn_.minimumVolts) {
+      if (all || newMinimum) {
         QList<QPointF> limit;
         if (minimumVolts_)
           limit = {QPointF(static_cast<double>(from), *minimumVolts_), QPointF(static_cast<double>(to), *minimumVolts_)};
@@ -260,14 +276,14 @@ bool TrendsCharts::UpdateValueRanges(qint64 from, qint64 to, bool moved) {
       }
       if (minimumVolts_) extent.Take(*minimumVolts_);
     }
-    if (!extent.any()) continue;
-    view->SetValueRange(extent.least, extent.greatest);
+    if (!extent.any() || !view->SetValueScale(view->ScaleFor(extent.least, extent.greatest))) continue;
+    rescaled[v] = true;
     const int labels = view->ValueLabelWidth();
-    changed = changed || labels != labelWidths_[v];
+    labelsResized = labelsResized || labels != labelWidths_[v];
     labelWidths_[v] = labels;
   }
   drawn_.minimumVolts = minimumVolts_;
-  return changed;
+  return rescaled;
 }
 
 // Each chart's own layout places its plot after its value labels; wider

@@ -58,7 +58,7 @@ class TrendsCharts : public QWidget {
   void AlignPlots();
 
   // What each series looks like on screen: its points' pixel columns and
-  // values. A refresh whose trace matches the drawn one leaves the chart
+  // rows. A refresh whose trace matches the drawn one leaves the chart
   // alone, so a chart repaints only when its pixels would change.
   using Trace = std::vector<std::pair<int, std::int64_t>>;
   struct Drawn {
@@ -69,9 +69,7 @@ class TrendsCharts : public QWidget {
     Trace status;
     std::optional<double> minimumVolts;
   };
-  // Sets each chart's value axis; true when a chart's labels now take more
-  // or less room, so the plots need lining up again.
-  bool UpdateValueRanges(qint64 from, qint64 to, bool moved);
+  std::vector<bool> UpdateValueScales(qint64 from, qint64 to, bool all, bool& labelsResized);
 
   std::vector<TrendsChartView*> views_;
   std::array<QLineSeries*, trends::kSeriesCount> lines_{};

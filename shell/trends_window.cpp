@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/mower_values.h"
@@ -224,8 +225,11 @@ bool CTrendsWindow::WaitForLoad(int timeoutMs) {
 void CTrendsWindow::Redraw() {
   const trends::SeriesStore& store = shownStore();
   const std::uint64_t generation = store.generation();
-  // Following the newest values, the charts move a pixel column at a time.
-  view_.SetFollowStep((view_.to() - view_.from()) / charts_->views().front()->PlotWidth());
+  // Following the newest values, the charts move on in steps of a
+  // fiftieth of what they show (at least a pixel column): moving redraws
+  // every chart whole, so it happens now and then rather than every tick.
+  const qint64 span = view_.to() - view_.from();
+  view_.SetFollowStep(std::max(span / kFollowSteps, span / charts_->views().front()->PlotWidth()));
   view_.Update(store.TimeRange());
   std::optional<double> minimum;
   if (source_ == Source::Live && minimumVoltage_) {

@@ -55,6 +55,8 @@ class CTrendsWindow : public QWidget {
 
   // Refreshes at most this often however fast values come.
   static constexpr int kRefreshesPerSecond = 4;
+  // Following the newest values, the view moves on by 1/kFollowSteps of it.
+  static constexpr qint64 kFollowSteps = 50;
 
   // For checks and tests.
   void RefreshNow();
@@ -107,7 +109,7 @@ class CTrendsWindow : public QWidget {
   QLabel* skippedLabel_;
   QProgressBar* progress_;
   QPushButton* cancel_;
-  QTimer refresh_;
+  QTimer refresh_{this};  // a child, so its ticks count as the window's work
   std::uint64_t drawnGeneration_ = ~0ULL;
   bool dirty_ = true;
   bool redrawPosted_ = false;

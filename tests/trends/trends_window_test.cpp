@@ -181,12 +181,13 @@ TEST_F(TrendsWindow, LiveValuesAreDrawnWithTheMinimumVoltageLine) {
   EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
   EXPECT_EQ(charts.BandCount(), 2);
   EXPECT_TRUE(window->sourceText().startsWith(QStringLiteral("Live")));
-  // The view follows the newest value: the last hour up to it, within the
-  // pixel column it falls in.
+  // The view follows the newest value: the last hour up to it, moving on
+  // in steps of a fiftieth of the hour.
   const qint64 newest = window->liveStore().TimeRange()->second;
-  const qint64 column = (window->viewRange().to() - window->viewRange().from()) / charts.statusView()->PlotWidth();
+  const qint64 step = (window->viewRange().to() - window->viewRange().from()) / CTrendsWindow::kFollowSteps;
   EXPECT_GE(window->viewRange().to(), newest);
-  EXPECT_LE(window->viewRange().to() - newest, column + 1);
+  EXPECT_LT(window->viewRange().to() - newest, step);
+  EXPECT_EQ(window->viewRange().to() % step, 0);
   const QImage image = window->grab().toImage();
   EXPECT_GT(PixelsOf(image, charts.ViewOf(SeriesId::Voltage), QColor(200, 0, 0)), 100);  // the minimum line
   // Charging and draining at a glance: blue above zero, red below.
