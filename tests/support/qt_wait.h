@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace verdelo::test {
 
 // Runs the event loop for `ms`, sleeping while nothing happens.
@@ -34,25 +36,6 @@ bool AwaitEvents(Done done, int limitMs = 3000) {
   }
   return true;
 }
-
-// A fresh folder under /tmp, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = "/tmp/verdelo-test-XXXXXX";
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Writes the lines, each ended by CR LF, as config.txt files are.
 inline void WriteCrLfLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {

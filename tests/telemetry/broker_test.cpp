@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "telemetry/mqtt_telemetry.h"
-#include "tests/telemetry/scratch_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/telemetry/test_broker.h"
 #include "tests/telemetry/test_subscriber.h"
 
@@ -72,7 +72,7 @@ class BrokerTest : public ::testing::Test {
     return std::make_unique<MqttTelemetry>(settings, std::move(password), "83", status_);
   }
 
-  ScratchDir dir_;
+  TempDir dir_;
   TestBroker broker_{dir_.path()};
   StatusLog status_;
 };

@@ -13,7 +13,7 @@
 #include "telemetry/pacing.h"
 #include "telemetry/settings.h"
 #include "telemetry/topics.h"
-#include "tests/telemetry/scratch_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace verdelo {
 namespace {
@@ -74,7 +74,7 @@ TEST(TelemetrySettings, BadAddressesAndNamesAreReported) {
 }
 
 TEST(TelemetrySettings, PasswordFileFirstLineAndAWarningWhenOthersCanReadIt) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   const auto file = dir.path() / "password";
   std::ofstream(file) << "s3cret word\r\nsecond line\n";
   ::chmod(file.c_str(), 0600);

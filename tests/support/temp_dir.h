@@ -5,21 +5,22 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace verdelo::test {
 
-class ScratchDir {
+class TempDir {
  public:
-  ScratchDir() {
-    std::string pattern = "/tmp/verdelo-mqtt-XXXXXX";
+  TempDir() {
+    std::string pattern = "/tmp/verdelo-test-XXXXXX";
     path_ = ::mkdtemp(pattern.data());
   }
-  ~ScratchDir() {
+  ~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
