@@ -246,7 +246,7 @@ void CTrendsWindow::Redraw() {
 void CTrendsWindow::UpdateLoadState() {
   if (source_ == Source::Live) {
     sourceLabel_->setText(QStringLiteral("Live: the values of this session"));
-    skippedLabel_->clear();
+    skippedLabel_->setText(QString());  // clear() would lay the window out again each tick
     progress_->hide();
     cancel_->hide();
     return;
