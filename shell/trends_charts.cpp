@@ -213,16 +213,18 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
   // Each series' points and what they span, then each chart's scale.
   std::array<std::vector<Point>, trends::kSeriesCount> points;
   std::array<QList<QPointF>, trends::kSeriesCount> scaled;
+  Extents extents;
+  extents.fill({1.0, 0.0});
   for (SeriesId id : trends::AllSeries()) {
     const auto i = static_cast<std::size_t>(trends::Index(id));
     if (lines_[i] == nullptr) continue;
     points[i] = store.Decimated(id, from, to, width);
     scaled[i] = Scaled(points[i], Info(id).scale);
     const Extent extent = ExtentOf(scaled[i], from, to);
-    drawn_.extents[i] = {extent.least, extent.greatest};
+    extents[i] = {extent.least, extent.greatest};
   }
   bool labelsResized = false;
-  const std::vector<bool> rescaled = UpdateValueScales(from, to, moved || layoutChanged_, labelsResized);
+  const std::vector<bool> rescaled = UpdateValueScales(extents, from, to, moved || layoutChanged_, labelsResized);
   // A series is drawn anew only when its pixels would change.
   for (SeriesId id : trends::AllSeries()) {
     const auto i = static_cast<std::size_t>(trends::Index(id));
@@ -254,7 +256,8 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
 // Each chart's value axis spans what its visible series show; which charts
 // took a new scale, and whether any one's labels now take more or less
 // room, so the plots need lining up again.
-std::vector<bool> TrendsCharts::UpdateValueScales(qint64 from, qint64 to, bool all, bool& labelsResized) {
+std::vector<bool> TrendsCharts::UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all,
+                                                  bool& labelsResized) {
   std::vector<bool> rescaled(views_.size(), all);
   labelsResized = labelWidths_.size() != views_.size();
   labelWidths_.resize(views_.size());
@@ -264,7 +267,7 @@ std::vector<bool> TrendsCharts::UpdateValueScales(qint64 from, qint64 to, bool a
     if (view == statusView()) continue;
     Extent extent;
     for (SeriesId id : trends::AllSeries()) {
-      const auto& [least, greatest] = drawn_.extents[static_cast<std::size_t>(trends::Index(id))];
+      const auto& [least, greatest] = extents[static_cast<std::size_t>(trends::Index(id))];
       if (ViewOf(id) == view && IsSeriesVisible(id) && least <= greatest) extent.Take(least), extent.Take(greatest);
     }
     if (view == ViewOf(SeriesId::Voltage)) {

@@ -65,11 +65,12 @@ class TrendsCharts : public QWidget {
     qint64 from = 0, to = 0;
     int width = 0;
     std::array<Trace, trends::kSeriesCount> lines;
-    std::array<std::pair<double, double>, trends::kSeriesCount> extents{};  // least, greatest; empty if least > greatest
     Trace status;
     std::optional<double> minimumVolts;
   };
-  std::vector<bool> UpdateValueScales(qint64 from, qint64 to, bool all, bool& labelsResized);
+  // Each series' least and greatest value shown; empty when least > greatest.
+  using Extents = std::array<std::pair<double, double>, trends::kSeriesCount>;
+  std::vector<bool> UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all, bool& labelsResized);
 
   std::vector<TrendsChartView*> views_;
   std::array<QLineSeries*, trends::kSeriesCount> lines_{};
