@@ -91,9 +91,10 @@ void CKelvoPCDlg::ConnectNotifications() {
 
 void CKelvoPCDlg::OnInitDialog() {
   // Before the port window opens the port, so the link's first state counts.
-  telemetry_ = TelemetryBridge::Start(*this, ReadConfigFile(configFile_));
+  const std::vector<ConfigEntry> config = ReadConfigFile(configFile_);
+  telemetry_ = TelemetryBridge::Start(*this, config);
   console_.OnInitDialog();
-  if (ReadWindowSettings(ReadConfigFile(configFile_)).trendsAtStart) trends().ShowAndRaise();
+  if (ReadWindowSettings(config).trendsAtStart) trends().ShowAndRaise();
 }
 
 void CKelvoPCDlg::StartTimer(int id, std::uint32_t periodMs) {
