@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -68,10 +69,14 @@ void TrendsChartView::SetTimeRange(qint64 from, qint64 to) {
 }
 
 TrendsChartView::ValueScale TrendsChartView::ScaleFor(double least, double greatest) const {
-  if (!(greatest > least)) {
-    const double pad = std::max(1.0, std::abs(least) * 0.05);
-    least -= pad;
-    greatest += pad;
+  // A narrow spread is widened about its middle to what a single value
+  // gets, a twentieth of its size either side (at least 1): a few units of
+  // noise should not fill the chart.
+  const double pad = std::max(1.0, std::max(std::abs(least), std::abs(greatest)) * 0.05);
+  if (!(greatest - least >= 2 * pad)) {
+    const double middle = least / 2 + greatest / 2;
+    least = middle - pad;
+    greatest = middle + pad;
   }
   // Round steps of 1, 2 or 5 times a power of ten, as many as fit the
   // plot's height with room for their labels.
@@ -88,7 +93,22 @@ TrendsChartView::ValueScale TrendsChartView::ScaleFor(double least, double great
   return {bottom, top, static_cast<int>(std::lround((top - bottom) / step)) + 1};
 }
 
+TrendsChartView::ValueScale TrendsChartView::ScaleToShow(double least, double greatest) const {
+  if (!scaleChosen_) return ScaleFor(least, greatest);
+  const double bottom = valueAxis_->min(), top = valueAxis_->max();
+  if (bottom <= least && greatest <= top) {
+    const ValueScale wanted = ScaleFor(least, greatest);
+    return 2 * (wanted.top - wanted.bottom) >= top - bottom ? ValueScale{bottom, top, valueAxis_->tickCount()} : wanted;
+  }
+  // Values that left the scale are mostly still going that way (a battery
+  // draining, a signal fading): a quarter of the old span of room beyond
+  // them spares a new scale for every further step.
+  const double room = (top - bottom) / 4;
+  return ScaleFor(least < bottom ? least - room : least, greatest > top ? greatest + room : greatest);
+}
+
 bool TrendsChartView::SetValueScale(const ValueScale& scale) {
+  scaleChosen_ = true;
   if (scale == ValueScale{valueAxis_->min(), valueAxis_->max(), valueAxis_->tickCount()}) return false;
   valueAxis_->setRange(scale.bottom, scale.top);
   valueAxis_->setTickCount(scale.ticks);
@@ -183,6 +203,7 @@ void TrendsChartView::leaveEvent(QEvent* event) {
 
 void TrendsChartView::resizeEvent(QResizeEvent* event) {
   QChartView::resizeEvent(event);
+  if (event->size().height() != event->oldSize().height()) ChooseScaleAfresh();  // more or fewer steps fit
   PlaceCursor();
   emit resized();
 }

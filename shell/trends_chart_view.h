@@ -36,8 +36,16 @@ class TrendsChartView : public QChartView {
   // The scale that shows values from `least` to `greatest` with some room
   // around them, in as many round steps as the plot's height fits.
   ValueScale ScaleFor(double least, double greatest) const;
+  // The scale the axis has while it still holds `least` to `greatest` and
+  // they fill at least half of it, else a new one, with room beyond values
+  // that left it: a scale that moved with every value reaching a little
+  // further would lay the chart out again on every refresh.
+  ValueScale ScaleToShow(double least, double greatest) const;
   // False when the axis had that scale already.
   bool SetValueScale(const ValueScale& scale);
+  // The next scale is chosen afresh, as for a new chart: its series or its
+  // height changed.
+  void ChooseScaleAfresh() { scaleChosen_ = false; }
   // The pixel row of value `v` on the axis as it is, 0 at the bottom.
   int RowOf(double v) const;
   // The time under a point of the view; empty outside the plot.
@@ -72,6 +80,7 @@ class TrendsChartView : public QChartView {
   QGraphicsLineItem* cursorLine_;
   std::optional<qint64> cursor_;
   std::optional<int> dragX_;
+  bool scaleChosen_ = false;
 };
 
 }  // namespace verdelo

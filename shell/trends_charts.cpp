@@ -223,8 +223,7 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
     const Extent extent = ExtentOf(scaled[i], from, to);
     extents[i] = {extent.least, extent.greatest};
   }
-  bool labelsResized = false;
-  const std::vector<bool> rescaled = UpdateValueScales(extents, from, to, moved || layoutChanged_, labelsResized);
+  const ScaleChanges changes = UpdateValueScales(extents, from, to, moved || layoutChanged_);
   // A series is drawn anew only when its pixels would change.
   for (SeriesId id : trends::AllSeries()) {
     const auto i = static_cast<std::size_t>(trends::Index(id));
@@ -238,7 +237,7 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
       if (trace.empty() || trace.back() != pixel) trace.push_back(pixel);  // a repeat draws nothing new
     }
     const auto v = static_cast<std::size_t>(std::find(views_.begin(), views_.end(), view) - views_.begin());
-    if (!moved && !rescaled[v] && trace == drawn_.lines[i]) continue;
+    if (!moved && !changes.rescaled[v] && trace == drawn_.lines[i]) continue;
     drawn_.lines[i] = std::move(trace);
     lines_[i]->replace(scaled[i]);
     if (id == SeriesId::Current) ShowCurrent(points[i], from, to);
@@ -247,19 +246,19 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
   drawn_.from = from;
   drawn_.to = to;
   drawn_.width = width;
-  if (labelsResized || layoutChanged_ || resized) {
+  if (layoutChanged_ || resized) {
     layoutChanged_ = false;
     AlignPlots();
+  } else if (std::find(changes.relabelled.begin(), changes.relabelled.end(), true) != changes.relabelled.end()) {
+    AlignPlots(changes.relabelled);
   }
 }
 
 // Each chart's value axis spans what its visible series show; which charts
 // took a new scale, and whether any one's labels now take more or less
 // room, so the plots need lining up again.
-std::vector<bool> TrendsCharts::UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all,
-                                                  bool& labelsResized) {
-  std::vector<bool> rescaled(views_.size(), all);
-  labelsResized = labelWidths_.size() != views_.size();
+TrendsCharts::ScaleChanges TrendsCharts::UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all) {
+  ScaleChanges changes{std::vector<bool>(views_.size(), all), std::vector<bool>(views_.size(), false)};
   labelWidths_.resize(views_.size());
   const bool newMinimum = minimumVolts_ != drawn_.minimumVolts;
   for (std::size_t v = 0; v < views_.size(); ++v) {
@@ -279,43 +278,47 @@ std::vector<bool> TrendsCharts::UpdateValueScales(const Extents& extents, qint64
       }
       if (minimumVolts_) extent.Take(*minimumVolts_);
     }
-    if (!extent.any() || !view->SetValueScale(view->ScaleFor(extent.least, extent.greatest))) continue;
-    rescaled[v] = true;
+    if (!extent.any() || !view->SetValueScale(view->ScaleToShow(extent.least, extent.greatest))) continue;
+    changes.rescaled[v] = true;
     const int labels = view->ValueLabelWidth();
-    labelsResized = labelsResized || labels != labelWidths_[v];
+    changes.relabelled[v] = labels != labelWidths_[v];
     labelWidths_[v] = labels;
   }
   drawn_.minimumVolts = minimumVolts_;
-  return rescaled;
+  return changes;
 }
 
 // Each chart's own layout places its plot after its value labels; wider
 // margins on the charts with narrower labels bring every plot to the same
 // left and right edges. (A fixed plot area would do it too, but Qt Charts
-// then draws some grids where the plot would have been.)
-void TrendsCharts::AlignPlots() {
-  struct Natural {
-    TrendsChartView* view;
-    QRectF plot;
-  };
-  std::vector<Natural> shown;
+// then draws some grids where the plot would have been.) Laying a chart out
+// is most of a live refresh's cost, so charts whose labels kept their room
+// are neither measured again nor, unless the edges moved, laid out again.
+void TrendsCharts::AlignPlots(const std::vector<bool>& relabelled) {
+  naturalPlots_.resize(views_.size());
+  std::vector<bool> measured(views_.size(), false);
   double left = 0, right = std::numeric_limits<double>::max();
-  for (TrendsChartView* view : views_) {
-    if (view->isHidden()) continue;
-    view->chart()->setMargins(TrendsChartView::kMargins);
-    view->chart()->layout()->activate();
-    const QRectF plot = view->chart()->plotArea();
-    shown.push_back({view, plot});
-    left = std::max(left, plot.left());
-    right = std::min(right, plot.right());
+  for (std::size_t v = 0; v < views_.size(); ++v) {
+    if (views_[v]->isHidden()) continue;
+    if (relabelled.empty() || relabelled[v] || !naturalPlots_[v]) {
+      views_[v]->chart()->setMargins(TrendsChartView::kMargins);
+      views_[v]->chart()->layout()->activate();
+      naturalPlots_[v] = views_[v]->chart()->plotArea();
+      measured[v] = true;
+    }
+    left = std::max(left, naturalPlots_[v]->left());
+    right = std::min(right, naturalPlots_[v]->right());
   }
-  for (const Natural& n : shown) {
+  for (std::size_t v = 0; v < views_.size(); ++v) {
+    if (views_[v]->isHidden()) continue;
+    QChart* chart = views_[v]->chart();
     QMargins margins = TrendsChartView::kMargins;
-    margins.setLeft(margins.left() + static_cast<int>(std::lround(left - n.plot.left())));
-    margins.setRight(margins.right() + static_cast<int>(std::lround(n.plot.right() - right)));
-    n.view->chart()->setMargins(margins);
-    n.view->chart()->layout()->activate();
-    n.view->SetCursor(n.view->cursor());
+    margins.setLeft(margins.left() + static_cast<int>(std::lround(left - naturalPlots_[v]->left())));
+    margins.setRight(margins.right() + static_cast<int>(std::lround(naturalPlots_[v]->right() - right)));
+    if (!measured[v] && margins == chart->margins()) continue;
+    chart->setMargins(margins);
+    chart->layout()->activate();
+    views_[v]->SetCursor(views_[v]->cursor());
   }
 }
 
@@ -393,6 +396,7 @@ void TrendsCharts::SetSeriesVisible(SeriesId id, bool visible) {
   // A chart stays while any of its series, or the status strip's markers,
   // is shown.
   TrendsChartView* view = ViewOf(id);
+  view->ChooseScaleAfresh();
   bool any = view == statusView() && markersVisible_;
   for (SeriesId other : trends::AllSeries())
     if (ViewOf(other) == view && IsSeriesVisible(other)) any = true;

@@ -54,8 +54,10 @@ class TrendsCharts : public QWidget {
   void ShowStatus(const trends::SeriesStore& store, qint64 from, qint64 to, int width, bool moved);
   void UpdateTimeLabels();
   // Gives every shown chart the same plot left and right edges, those of
-  // the chart whose value labels need the most room.
-  void AlignPlots();
+  // the chart whose value labels need the most room. Only the charts in
+  // `relabelled` are measured again (all when it is empty), and only those
+  // whose margins change are laid out again.
+  void AlignPlots(const std::vector<bool>& relabelled = {});
 
   // What each series looks like on screen: its points' pixel columns and
   // rows. A refresh whose trace matches the drawn one leaves the chart
@@ -70,7 +72,11 @@ class TrendsCharts : public QWidget {
   };
   // Each series' least and greatest value shown; empty when least > greatest.
   using Extents = std::array<std::pair<double, double>, trends::kSeriesCount>;
-  std::vector<bool> UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all, bool& labelsResized);
+  struct ScaleChanges {
+    std::vector<bool> rescaled;    // each chart whose value scale changed
+    std::vector<bool> relabelled;  // each chart whose value labels take more or less room
+  };
+  ScaleChanges UpdateValueScales(const Extents& extents, qint64 from, qint64 to, bool all);
 
   std::vector<TrendsChartView*> views_;
   std::array<QLineSeries*, trends::kSeriesCount> lines_{};
@@ -86,6 +92,7 @@ class TrendsCharts : public QWidget {
   int bandCount_ = 0;
   int markerCount_ = 0;
   std::vector<int> labelWidths_;  // each chart's value labels when the plots were lined up
+  std::vector<std::optional<QRectF>> naturalPlots_;  // each chart's plot area at the plain margins
   bool alignPosted_ = false;
   bool layoutChanged_ = true;  // shown charts or labels changed since the plots were lined up
   Drawn drawn_;

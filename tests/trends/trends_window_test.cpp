@@ -47,6 +47,20 @@ class TrendsWindow : public ::testing::Test {
   int PixelsOf(const QImage& image, TrendsChartView* view, QColor color) {
     return PixelsWhere(image, view, [&](QColor c) { return c.rgb() == color.rgb(); });
   }
+  // Every shown chart's plot has the status strip's left and right edges.
+  void ExpectPlotsLinedUp() {
+    const auto edges = [](TrendsChartView* v) {
+      const QRectF plot = v->chart()->plotArea();
+      const double x = v->mapToGlobal(QPoint()).x();
+      return std::make_pair(x + plot.left(), x + plot.right());
+    };
+    TrendsChartView* status = window->charts().statusView();
+    for (TrendsChartView* view : window->charts().views()) {
+      if (view->isHidden()) continue;
+      EXPECT_NEAR(edges(view).first, edges(status).first, 1.0) << view->chart()->title().toStdString();
+      EXPECT_NEAR(edges(view).second, edges(status).second, 1.0) << view->chart()->title().toStdString();
+    }
+  }
 
   ScopedTimeZone zone{"UTC"};
   TempDir dir;
@@ -82,14 +96,8 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   for (TrendsChartView* view : charts.views()) {
     EXPECT_EQ(view->timeAxis()->min(), charts.statusView()->timeAxis()->min());
     EXPECT_EQ(view->timeAxis()->max(), charts.statusView()->timeAxis()->max());
-    const auto edges = [](TrendsChartView* v) {
-      const QRectF plot = v->chart()->plotArea();
-      const double x = v->mapToGlobal(QPoint()).x();
-      return std::make_pair(x + plot.left(), x + plot.right());
-    };
-    EXPECT_NEAR(edges(view).first, edges(charts.statusView()).first, 1.0) << view->chart()->title().toStdString();
-    EXPECT_NEAR(edges(view).second, edges(charts.statusView()).second, 1.0) << view->chart()->title().toStdString();
   }
+  ExpectPlotsLinedUp();
 
   const QImage image = window->grab().toImage();
   struct Drawn {
@@ -218,6 +226,45 @@ TEST_F(TrendsWindow, LiveChartsAreRedrawnOnlyWhenTheirPixelsChange) {
   input.OnValue(ValueId::Voltage, 24000, at);
   window->RefreshNow();
   EXPECT_EQ(replaced, 1) << "the voltage line, and nothing else";
+}
+
+// A value scale holds while the values stay inside it and fill half of it,
+// so a chart is not laid out again for every value; values that leave it
+// get a new one, and the plots stay lined up whichever chart's labels
+// changed.
+TEST_F(TrendsWindow, LiveValueScalesHoldUntilValuesLeaveThemAndThePlotsStayLinedUp) {
+  TrendsChartView* voltage = window->charts().ViewOf(SeriesId::Voltage);
+  const auto scale = [&] { return std::make_pair(voltage->valueAxis()->min(), voltage->valueAxis()->max()); };
+  int second = 0;
+  const auto add = [&](int millivolts) {
+    input.OnValue(ValueId::Voltage, millivolts, LocalTime{2026, 5, 1, 10, 0, second++, 0});
+    input.OnValue(ValueId::Temperature, 21, LocalTime{2026, 5, 1, 10, 0, second, 0});
+    QCoreApplication::processEvents();
+    window->RefreshNow();
+  };
+  add(24390);
+  add(24392);
+  const auto first = scale();
+  EXPECT_GE(first.second - first.first, 2.0) << "two millivolts of noise fill the chart";
+  EXPECT_LE(first.first, 24.39);
+  EXPECT_GE(first.second, 24.392);
+  for (const int mv : {24395, 24800, 24100, 24391}) {
+    add(mv);
+    EXPECT_EQ(scale(), first) << mv << " mV";
+  }
+  struct Leaving {
+    int millivolts;
+    const char* why;
+  };
+  for (const Leaving& step : {Leaving{30000, "above the scale"}, Leaving{3000, "below it"},
+                              Leaving{250000, "labels a digit wider"}}) {
+    add(step.millivolts);
+    EXPECT_LE(scale().first, step.millivolts / 1000.0) << step.why;
+    EXPECT_GE(scale().second, step.millivolts / 1000.0) << step.why;
+    EXPECT_LE(scale().first, 24.39) << step.why;
+    QCoreApplication::processEvents();  // the charts' own layouts, as before they are painted
+    ExpectPlotsLinedUp();
+  }
 }
 
 }  // namespace
