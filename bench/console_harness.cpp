@@ -16,7 +16,9 @@
 //       the mower on a loopback TCP port (verdelo-mower --tcp) and the
 //       console reaches it as tcp://127.0.0.1:PORT. --mqtt URL
 //       publishes the telemetry to the broker there (which must be running)
-//       and counts the state documents it sends a second.
+//       and counts the state documents it sends a second; with --phases it
+//       switches every second between the decoded values handed over to the
+//       telemetry and kept back, and gives the CPU time of each.
 //   console_harness latency [--answers 10000] [--baseline-p50 US] [--baseline-p99 US] [--tcp]
 //       writes answers on the master one at a time and times each from the
 //       write() to its label set. --tcp writes them on a loopback TCP
@@ -169,6 +171,7 @@ struct Phase {
   const char* name;
   bool shown;
   bool decode;
+  bool telemetry = true;  // decoded values handed over to the MQTT telemetry
   std::int64_t cpuNs = 0;
   long frames = 0;
   long notifications = 0;
@@ -234,8 +237,19 @@ int Flood(const Args& args) {
     trendsCost.emplace(&console.dlg().trends());
     qApp->installEventFilter(&*trendsCost);
   }
-  Phase phases[] = {{"shown", true, true}, {"hidden", false, true}, {"undecoded", false, false}};
-  int phase = 0;
+  // With --mqtt the phases are the telemetry being handed the decoded
+  // values and not: its own cost, measured beside the rest in one run.
+  std::vector<Phase> phases = mqtt.empty() ? std::vector<Phase>{{"shown", true, true}, {"hidden", false, true},
+                                                                 {"undecoded", false, false}}
+                                           : std::vector<Phase>{{"handed_over", true, true, true},
+                                                                {"kept_back", true, true, false}};
+  const auto handOver = [&](bool on) {
+    if (mqtt.empty()) return;
+    MqttTelemetry& telemetry = console.dlg().telemetry()->telemetry();
+    console.dlg().console().RemoveValueObserver(&telemetry);
+    if (on) console.dlg().console().AddValueObserver(&telemetry);
+  };
+  std::size_t phase = 0;
   std::int64_t phaseCpu = 0;
   long phaseFrames = 0, phaseNotifications = 0;
   QTimer switcher;
@@ -244,9 +258,10 @@ int Flood(const Args& args) {
     phases[phase].cpuNs += ProcessCpuNs() - phaseCpu;
     phases[phase].frames += console.counter.frames - phaseFrames;
     phases[phase].notifications += watch.delivered - phaseNotifications;
-    phase = (phase + 1) % 3;
+    phase = (phase + 1) % phases.size();
     console.decode = phases[phase].decode;
     console.Show(phases[phase].shown);
+    handOver(phases[phase].telemetry);
     // Windows shown again are painted whole once; that belongs to no phase.
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     phaseCpu = ProcessCpuNs();
@@ -282,6 +297,7 @@ int Flood(const Args& args) {
   if (trendsCost) qApp->removeEventFilter(&*trendsCost);
   console.decode = true;
   console.Show(true);
+  handOver(true);
 
   // The tail, then the mower stops and what it sent last is taken in.
   RunEvents(300);
