@@ -418,6 +418,10 @@ void TrendsCharts::SetCursor(std::optional<qint64> t) {
   for (TrendsChartView* view : views_) view->SetCursor(t);
 }
 
+void TrendsCharts::ChooseScalesAfresh() {
+  for (TrendsChartView* view : views_) view->ChooseScaleAfresh();
+}
+
 int TrendsCharts::PointCount(SeriesId id) const {
   if (id == SeriesId::Status) return bandCount_;
   const QLineSeries* line = lines_[static_cast<std::size_t>(trends::Index(id))];

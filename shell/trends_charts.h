@@ -31,6 +31,8 @@ class TrendsCharts : public QWidget {
   // The console's minimum voltage as a line on the voltage chart.
   void SetMinimumVoltage(std::optional<double> volts);
   void SetCursor(std::optional<qint64> t);
+  // Other data is shown: every chart's next value scale fits it afresh.
+  void ChooseScalesAfresh();
 
   const std::vector<TrendsChartView*>& views() const { return views_; }
   TrendsChartView* statusView() const { return views_.front(); }

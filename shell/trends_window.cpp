@@ -182,6 +182,7 @@ void CTrendsWindow::ShowLive() {
   loader_.Stop();
   fileStore_.Clear();
   source_ = Source::Live;
+  charts_->ChooseScalesAfresh();
   view_.ShowLast(kHour, liveStore_.TimeRange());
   UpdateLoadState();
   RequestRedraw();
@@ -189,6 +190,7 @@ void CTrendsWindow::ShowLive() {
 
 void CTrendsWindow::OpenLog(const std::filesystem::path& file) {
   source_ = Source::File;
+  charts_->ChooseScalesAfresh();
   loader_.Start(file, true);
   view_.ShowAll(std::nullopt);
   UpdateLoadState();

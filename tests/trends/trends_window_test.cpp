@@ -231,7 +231,7 @@ TEST_F(TrendsWindow, LiveChartsAreRedrawnOnlyWhenTheirPixelsChange) {
 // A value scale holds while the values stay inside it and fill half of it,
 // so a chart is not laid out again for every value; values that leave it
 // get a new one, and the plots stay lined up whichever chart's labels
-// changed.
+// changed. Data shown anew gets scales fitted afresh.
 TEST_F(TrendsWindow, LiveValueScalesHoldUntilValuesLeaveThemAndThePlotsStayLinedUp) {
   TrendsChartView* voltage = window->charts().ViewOf(SeriesId::Voltage);
   const auto scale = [&] { return std::make_pair(voltage->valueAxis()->min(), voltage->valueAxis()->max()); };
@@ -265,6 +265,14 @@ TEST_F(TrendsWindow, LiveValueScalesHoldUntilValuesLeaveThemAndThePlotsStayLined
     QCoreApplication::processEvents();  // the charts' own layouts, as before they are painted
     ExpectPlotsLinedUp();
   }
+  // Values filling two thirds of the scale keep it, until the data shown
+  // is chosen again: then the scale fits them afresh.
+  const TrendsChartView::ValueScale held{scale().first, scale().second, voltage->valueAxis()->tickCount()};
+  const double least = held.bottom, greatest = held.bottom + (held.top - held.bottom) * 2 / 3;
+  ASSERT_NE(voltage->ScaleFor(least, greatest), held);
+  EXPECT_EQ(voltage->ScaleToShow(least, greatest), held);
+  window->ShowLive();
+  EXPECT_EQ(voltage->ScaleToShow(least, greatest), voltage->ScaleFor(least, greatest));
 }
 
 }  // namespace
