@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QSettings>
 #include <QTest>
 
 #include <fstream>
@@ -25,7 +26,11 @@ class TrendsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     // The window's remembered geometry goes to a folder of the test's own.
+    // QSettings reads XDG_CONFIG_HOME once a process, so later tests in the
+    // same process are given the folder directly.
     ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString((dir.path() / "config").string()));
     window = std::make_unique<CTrendsWindow>(nullptr, dir.path() / "Moro-log.txt", live);
     window->resize(1000, 1100);
     window->ShowAndRaise();
