@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -354,6 +355,7 @@ TEST_F(ConsoleAgainstMower, SilencedMowerRaisesTheNoResponseAlarmAndAResumedOneE
 TEST_F(ConsoleAgainstMower, TrendsFollowALiveMowerOnEveryChart) {
   // The window remembers its place in the desktop's settings: here, ours.
   qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_.string()));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_.string()));
   StartMower({"--speed", "600", "--start", "11:50", "--phase", "cutting"});
   StartConsole({"[TRENDS_AT_START]"});
   CTrendsWindow& trends = window_->trends();
