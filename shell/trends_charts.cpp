@@ -195,6 +195,7 @@ QLineSeries* TrendsCharts::AddLine(TrendsChartView* view, SeriesId id, QColor co
   QPen pen(color);
   pen.setWidthF(1.5);
   line->setPen(pen);
+  line->setMarkerSize(6);  // the dot of a value seen once
   line->setName(Label(id));
   view->Attach(line);
   lines_[static_cast<std::size_t>(trends::Index(id))] = line;
@@ -240,6 +241,8 @@ void TrendsCharts::Show(const trends::SeriesStore& store, qint64 from, qint64 to
     if (!moved && !changes.rescaled[v] && trace == drawn_.lines[i]) continue;
     drawn_.lines[i] = std::move(trace);
     lines_[i]->replace(scaled[i]);
+    // A value seen once shows as a dot: a line needs two.
+    if (const bool lone = scaled[i].size() == 1; lines_[i]->pointsVisible() != lone) lines_[i]->setPointsVisible(lone);
     if (id == SeriesId::Current) ShowCurrent(points[i], from, to);
   }
   ShowStatus(store, from, to, width, moved);

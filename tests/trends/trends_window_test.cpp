@@ -233,6 +233,24 @@ TEST_F(TrendsWindow, LiveChartsAreRedrawnOnlyWhenTheirPixelsChange) {
   EXPECT_EQ(replaced, 1) << "the voltage line, and nothing else";
 }
 
+// The values polled in turn come about once a minute; the first of them
+// shows as a dot before there is a line to draw.
+TEST_F(TrendsWindow, AValueSeenOnceShowsAsADot) {
+  TrendsChartView* charge = window->charts().ViewOf(SeriesId::Charge);
+  const auto blue = [](QColor c) { return c.blue() > 150 && c.red() < 60 && c.green() < 140; };
+  input.OnValue(ValueId::Charge, 3500, LocalTime{2026, 5, 1, 10, 0, 0, 0});
+  window->RefreshNow();
+  EXPECT_EQ(window->charts().PointCount(SeriesId::Charge), 1);
+  EXPECT_GT(PixelsWhere(window->grab().toImage(), charge, blue), 10);
+  input.OnValue(ValueId::Charge, 3400, LocalTime{2026, 5, 1, 10, 1, 0, 0});
+  window->RefreshNow();
+  auto* line = qobject_cast<QXYSeries*>(charge->chart()->series().front());
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->count(), 2);
+  EXPECT_FALSE(line->pointsVisible()) << "two values make a line, without dots";
+  EXPECT_GT(PixelsWhere(window->grab().toImage(), charge, blue), 10);
+}
+
 // A value scale holds while the values stay inside it and fill half of it,
 // so a chart is not laid out again for every value; values that leave it
 // get a new one, and the plots stay lined up whichever chart's labels
