@@ -5,6 +5,7 @@
 // start whether this window exists or not:
 //   trends::SeriesStore live;  trends::LiveInput input{live};
 //   console.AddValueObserver(&input);
+//   console.AddLogEventObserver(&input);  // alarms, scripts and events as markers
 //   ... first "Show Trends" or [TRENDS_AT_START]:
 //   auto* trends = new CTrendsWindow(this, workDir / "Moro-log.txt", live);
 //   trends->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });

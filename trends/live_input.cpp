@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "console/text.h"
 #include "trends/log_line.h"
 
 namespace verdelo::trends {
@@ -23,10 +22,8 @@ void LiveInput::OnLogEvent(const std::string& text, const LocalTime& at) {
   const std::optional<std::int64_t> t = clock_.Convert(at, last_);
   if (!t) return;
   last_ = std::max(last_, *t);
-  std::string_view shown = text;
-  while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
   marker_.clear();
-  marker_.markers.push_back(Marker{*t, *kind, Cp1252ToUtf8(shown)});
+  marker_.markers.push_back(Marker{*t, *kind, MarkerText(text)});
   store_.Add(marker_);
 }
 

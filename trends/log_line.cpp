@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "console/text.h"
 #include "trends/epoch_time.h"
 
 namespace verdelo::trends {
@@ -88,6 +89,11 @@ std::optional<SeriesId> SeriesOfField(LogField field) {
     case LogField::RainLevel: return SeriesId::RainLevel;
     default: return std::nullopt;
   }
+}
+
+std::string MarkerText(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return Cp1252ToUtf8(text);
 }
 
 }  // namespace verdelo::trends

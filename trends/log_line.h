@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "console/host.h"
@@ -40,6 +41,9 @@ LineFault ParseLogLine(std::string_view line, LogLine& out);
 // data line and for status changes ("=> Charging : 1014", which the status
 // series shows), otherwise the kind of marker.
 std::optional<MarkerKind> ClassifyText(std::string_view text);
+// A marker's text as the charts show it: the line's text without its
+// trailing spaces, from the data log's code page to UTF-8.
+std::string MarkerText(std::string_view text);
 
 // The series each value of a line feeds (the rest are not charted).
 std::optional<SeriesId> SeriesOfField(LogField field);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "console/text.h"
 #include "trends/log_line.h"
 
 namespace verdelo::trends {
@@ -102,11 +101,7 @@ void LogStreamReader::Line(std::string_view text, Batch& batch) {
   for (int f = 0; f < kLogFieldCount; ++f)
     if (const auto id = SeriesOfField(static_cast<LogField>(f)))
       batch.samples.push_back(Sample{*id, *t, line.fields[static_cast<std::size_t>(f)]});
-  if (const auto kind = ClassifyText(line.text)) {
-    std::string_view shown = line.text;
-    while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
-    batch.markers.push_back(Marker{*t, *kind, Cp1252ToUtf8(shown)});
-  }
+  if (const auto kind = ClassifyText(line.text)) batch.markers.push_back(Marker{*t, *kind, MarkerText(line.text)});
 }
 
 }  // namespace verdelo::trends
