@@ -44,7 +44,7 @@ MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<st
   if (mosq_ == nullptr) {
     setupError_ = "cannot make an MQTT client: " + std::string(std::strerror(errno));
   } else if (settings_.broker.host.empty()) {
-    setupError_ = "[MQTT_BROKER]" + settings_.brokerText + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+    setupError_ = BrokerAddressError(settings_.brokerText);
   } else {
     mosquitto_connect_callback_set(mosq_, &MqttTelemetry::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &MqttTelemetry::OnDisconnect);

@@ -34,6 +34,10 @@ std::string Trimmed(const std::string& text) {
 
 std::span<const ConfigKeyInfo> TelemetryConfigKeys() { return kTelemetryKeys; }
 
+std::string BrokerAddressError(const std::string& text) {
+  return "[MQTT_BROKER]" + text + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+}
+
 std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text) {
   BrokerAddress address;
   std::string_view rest = text;
@@ -109,7 +113,7 @@ std::optional<TelemetrySettings> ReadTelemetrySettings(const std::vector<ConfigE
   if (const auto address = ParseBrokerAddress(settings.brokerText)) {
     settings.broker = *address;
   } else {
-    error = "[MQTT_BROKER]" + settings.brokerText + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+    error = BrokerAddressError(settings.brokerText);
   }
   if (!IsTopicName(settings.name)) {
     settings.warnings.push_back("[MQTT_NAME]" + settings.name +

@@ -27,6 +27,8 @@ struct BrokerAddress {
 // "mqtt://HOST:PORT" or "mqtts://HOST:PORT"; the port may be left out (1883,
 // 8883). An IPv6 address goes in brackets. Nothing when the text is not one.
 std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text);
+// What is said of an [MQTT_BROKER] value ParseBrokerAddress cannot read.
+std::string BrokerAddressError(const std::string& text);
 
 struct TelemetrySettings {
   BrokerAddress broker;
