@@ -2,12 +2,17 @@
 
 #include <mosquitto.h>
 #include <netdb.h>
+#include <openssl/x509.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+#include "telemetry/commands.h"
 
 namespace verdelo {
 
@@ -25,6 +30,13 @@ constexpr auto kFarewellLimit = std::chrono::milliseconds(500);
 constexpr std::size_t kMostEvents = 256;
 
 std::once_flag libraryStarted;
+
+// The folder OpenSSL takes the system's authorities from, as its default
+// paths do: SSL_CERT_DIR when set.
+std::string SystemCaFolder() {
+  const char* chosen = std::getenv(X509_get_default_cert_dir_env());
+  return chosen != nullptr && *chosen != '\0' ? chosen : X509_get_default_cert_dir();
+}
 
 int Millis(std::chrono::nanoseconds span) {
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(span).count());
@@ -62,7 +74,15 @@ MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<st
           setupError_ = "cannot use the certificate authority " + settings_.caFile.string() + ": " +
                         mosquitto_strerror(rc);
       } else {
+        // The system's authorities: its bundle file through the option, and
+        // its folder named as the CA path. The library keeps its TLS setup
+        // from the first attempt and checks it again at every later one,
+        // wanting a CA file or path then; the option alone passes only the
+        // first, and every reconnect failed.
         mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        rc = mosquitto_tls_set(mosq_, nullptr, SystemCaFolder().c_str(), nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+          setupError_ = "cannot use the system's certificate authorities: " + std::string(mosquitto_strerror(rc));
       }
       if (settings_.insecure) {
         mosquitto_tls_opts_set(mosq_, 0 /* SSL_VERIFY_NONE */, nullptr, nullptr);
@@ -177,6 +197,16 @@ void MqttTelemetry::Serve() {
     ::poll(fds, 2, timeout);
     if (fds[1].revents != 0) DrainWake();
     if (stop_) return;
+    // A connection that failed before the broker answered. Over TLS the
+    // library takes the failure for a handshake still going on, and the
+    // closed socket would wake every turn until the time limit.
+    if (!connected_ && (fds[0].revents & (POLLERR | POLLHUP)) != 0) {
+      int error = 0;
+      socklen_t size = sizeof error;
+      ::getsockopt(fds[0].fd, SOL_SOCKET, SO_ERROR, &error, &size);
+      WaitBeforeRetry(error != 0 ? std::strerror(error) : "the connection failed");
+      return;
+    }
     // Read at every turn: TLS may hold decrypted bytes the socket no longer
     // shows, and a read that finds nothing costs one call.
     errno = 0;
@@ -309,8 +339,16 @@ void MqttTelemetry::OnDisconnect(mosquitto* /*mosq*/, void* self, int /*rc*/) {
 void MqttTelemetry::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_message* message) {
   auto& me = *static_cast<MqttTelemetry*>(self);
   if (message->topic == nullptr || me.topics_.command != message->topic) return;
-  me.listener_.OnTelemetryCommand(
-      std::string(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen)));
+  const std::string payload(static_cast<const char*>(message->payload),
+                            static_cast<std::size_t>(message->payloadlen));
+  // A retained command was given some time before, to a console that may
+  // not even have run then: the broker hands it over at every subscription,
+  // and nobody is there to see the mower move. Only live ones count.
+  if (message->retain) {
+    me.PublishEvent("ignored a retained command: " + ShownPayload(payload));
+    return;
+  }
+  me.listener_.OnTelemetryCommand(payload);
 }
 
 void MqttTelemetry::OnLog(mosquitto* /*mosq*/, void* self, int level, const char* text) {

@@ -31,8 +31,8 @@ class ITelemetryListener {
   virtual ~ITelemetryListener() = default;
   // Connected, or why not (and when it tries again).
   virtual void OnTelemetryStatus(bool connected, const std::string& text) = 0;
-  // A payload that came on the command topic (only subscribed to when
-  // commands are allowed).
+  // A payload that came live on the command topic (only subscribed to when
+  // commands are allowed); a retained one is refused on the event topic.
   virtual void OnTelemetryCommand(const std::string& payload) = 0;
 };
 

@@ -164,6 +164,25 @@ TEST_F(BrokerTest, LoginsAndCertificatesThatFailGiveTheReasonAndGoodOnesConnect)
   }
 }
 
+TEST_F(BrokerTest, TlsConnectsOnceTheBrokerIsUpWithOrWithoutACaFile) {
+  // The system's authorities are OpenSSL's default paths, which take the
+  // test CA from SSL_CERT_FILE.
+  struct SystemTrustsTestCa {
+    explicit SystemTrustsTestCa(const std::filesystem::path& ca) { ::setenv("SSL_CERT_FILE", ca.c_str(), 1); }
+    ~SystemTrustsTestCa() { ::unsetenv("SSL_CERT_FILE"); }
+  } trust(broker_.caFile());
+  for (const bool withCaFile : {true, false}) {
+    SCOPED_TRACE(withCaFile ? "CA file" : "system's authorities");
+    TelemetrySettings settings = SettingsFor(broker_.TlsUrl());
+    if (withCaFile) settings.caFile = broker_.caFile();
+    broker_.Stop();
+    auto telemetry = Start(settings);
+    status_.Await(false, "trying again in 1 s");
+    ASSERT_TRUE(broker_.Start()) << broker_.error();
+    status_.Await(true, "connected to " + broker_.TlsUrl());
+  }
+}
+
 TEST_F(BrokerTest, BrokerRestartedMidRunGetsTheLatestStateOnly) {
   auto telemetry = Start(SettingsFor(broker_.PlainUrl()));
   const MowerTopics topics = telemetry->topics();
