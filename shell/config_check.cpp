@@ -83,7 +83,9 @@ class Reporter {
 
   void Text(const ConfigEntry& entry) {
     if (entry.key == "MQTT_BROKER" && !ParseBrokerAddress(entry.value)) {
-      Warn(entry, "not mqtt://HOST:PORT or mqtts://HOST:PORT; telemetry cannot connect");
+      // Shown without the password it may carry.
+      Warn({entry.key, RedactedBrokerAddress(entry.value)},
+           "not mqtt://HOST:PORT or mqtts://HOST:PORT; telemetry cannot connect");
     } else if (entry.key == "MQTT_NAME" && !IsTopicName(entry.value)) {
       Warn(entry, std::string("not a topic name (letters, digits, - and _); \"") + kDefaultMqttName +
                       "\" is used");

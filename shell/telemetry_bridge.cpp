@@ -72,9 +72,7 @@ void TelemetryBridge::ShowStatus(const QString& text) {
 }
 
 void TelemetryBridge::RunCommand(const std::string& payload) {
-  // What the event says of the payload: its start, whatever was sent.
-  constexpr std::size_t kShownBytes = 64;
-  const std::string shown = payload.size() > kShownBytes ? payload.substr(0, kShownBytes) + "..." : payload;
+  const std::string shown = ShownPayload(payload);
   const std::optional<int> button = CommandButton(payload);
   if (!button) {
     telemetry_->PublishEvent("command refused: \"" + shown + "\" is not a command");
@@ -85,8 +83,11 @@ void TelemetryBridge::RunCommand(const std::string& payload) {
     return;
   }
   // The button's own click, so the command goes exactly the way the user's
-  // does.
-  if (auto* widget = qobject_cast<QAbstractButton*>(window_.controls().Widget(*button))) widget->click();
+  // does; the data log says first who gave it.
+  auto* widget = qobject_cast<QAbstractButton*>(window_.controls().Widget(*button));
+  if (widget == nullptr) return;
+  window_.console().WriteLogLine("=> MQTT command: " + shown);
+  widget->click();
 }
 
 }  // namespace verdelo

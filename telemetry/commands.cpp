@@ -46,6 +46,12 @@ std::optional<int> CommandButton(std::string_view payload) {
   return kKeyButtons[static_cast<std::size_t>(code)];
 }
 
+std::string ShownPayload(std::string_view payload) {
+  constexpr std::size_t kShownBytes = 64;
+  const std::string_view word = Trimmed(payload);
+  return word.size() > kShownBytes ? std::string(word.substr(0, kShownBytes)) + "..." : std::string(word);
+}
+
 std::span<const CommandName> AllCommands() {
   static const std::vector<CommandName> kAll = [] {
     std::vector<CommandName> all = {

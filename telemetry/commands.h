@@ -14,6 +14,10 @@ namespace verdelo {
 // click it stands for; nothing for anything else.
 std::optional<int> CommandButton(std::string_view payload);
 
+// A payload as event lines quote it: without the blanks around it, and cut
+// after its first 64 bytes ("...") however much was sent.
+std::string ShownPayload(std::string_view payload);
+
 // Every command word with its button, for the discovery documents' buttons.
 struct CommandName {
   std::string payload;

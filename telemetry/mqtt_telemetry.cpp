@@ -2,12 +2,19 @@
 
 #include <mosquitto.h>
 #include <netdb.h>
+#include <openssl/x509.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
+
+#include "telemetry/commands.h"
 
 namespace verdelo {
 
@@ -26,6 +33,43 @@ constexpr std::size_t kMostEvents = 256;
 
 std::once_flag libraryStarted;
 
+// The folder OpenSSL takes the system's authorities from, as its default
+// paths do: SSL_CERT_DIR when set.
+std::string SystemCaFolder() {
+  const char* chosen = std::getenv(X509_get_default_cert_dir_env());
+  return chosen != nullptr && *chosen != '\0' ? chosen : X509_get_default_cert_dir();
+}
+
+// What a name lookup on its own thread hands over; whichever side lets go
+// last frees it.
+struct PendingLookup {
+  PendingLookup() : doneFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~PendingLookup() {
+    if (doneFd >= 0) ::close(doneFd);
+  }
+  std::mutex mutex;
+  bool done = false;
+  int result = EAI_AGAIN;
+  std::vector<std::string> addresses;
+  const int doneFd;  // readable once done
+};
+
+bool IsNumericHost(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  const bool numeric = ::getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0;
+  if (found != nullptr) ::freeaddrinfo(found);
+  return numeric;
+}
+
+std::string NumericAddress(const addrinfo& address) {
+  char text[NI_MAXHOST] = "";
+  if (::getnameinfo(address.ai_addr, address.ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+    return {};
+  return text;
+}
+
 int Millis(std::chrono::nanoseconds span) {
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(span).count());
 }
@@ -33,8 +77,12 @@ int Millis(std::chrono::nanoseconds span) {
 }  // namespace
 
 MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<std::string> password,
-                             std::string version, ITelemetryListener& listener)
-    : settings_(settings), topics_(settings.name), version_(std::move(version)), listener_(listener) {
+                             std::string version, ITelemetryListener& listener, NameLookup lookup)
+    : settings_(settings),
+      topics_(settings.name),
+      version_(std::move(version)),
+      listener_(listener),
+      lookup_(lookup ? std::move(lookup) : NameLookup(&::getaddrinfo)) {
   std::call_once(libraryStarted, [] { mosquitto_lib_init(); });
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   // Two consoles of one name may share a broker for a while (one closing,
@@ -62,7 +110,15 @@ MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<st
           setupError_ = "cannot use the certificate authority " + settings_.caFile.string() + ": " +
                         mosquitto_strerror(rc);
       } else {
+        // The system's authorities: its bundle file through the option, and
+        // its folder named as the CA path. The library keeps its TLS setup
+        // from the first attempt and checks it again at every later one,
+        // wanting a CA file or path then; the option alone passes only the
+        // first, and every reconnect failed.
         mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        rc = mosquitto_tls_set(mosq_, nullptr, SystemCaFolder().c_str(), nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+          setupError_ = "cannot use the system's certificate authorities: " + std::string(mosquitto_strerror(rc));
       }
       if (settings_.insecure) {
         mosquitto_tls_opts_set(mosq_, 0 /* SSL_VERIFY_NONE */, nullptr, nullptr);
@@ -146,12 +202,68 @@ void MqttTelemetry::Run() {
   Shutdown();
 }
 
+std::string MqttTelemetry::LookUp(std::string& reason) {
+  reason.clear();
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  const std::string port = std::to_string(settings_.broker.port);
+  // Numbers need no name server.
+  if (IsNumericHost(settings_.broker.host)) return settings_.broker.host;
+  // A name is looked up on a thread of its own that nobody waits for: the
+  // console may close (or the time limit pass) while a name server takes
+  // its time, and the thread then finishes alone.
+  auto pending = std::make_shared<PendingLookup>();
+  if (pending->doneFd < 0) return reason = std::strerror(errno), std::string();
+  std::thread([pending, lookup = lookup_, host = settings_.broker.host, port, hints] {
+    addrinfo* found = nullptr;
+    const int rc = lookup(host.c_str(), port.c_str(), &hints, &found);
+    std::vector<std::string> addresses;
+    for (const addrinfo* one = rc == 0 ? found : nullptr; one != nullptr; one = one->ai_next)
+      if (std::string address = NumericAddress(*one); !address.empty()) addresses.push_back(address);
+    if (found != nullptr) ::freeaddrinfo(found);
+    std::lock_guard lock(pending->mutex);
+    pending->result = addresses.empty() && rc == 0 ? EAI_NONAME : rc;
+    pending->addresses = std::move(addresses);
+    pending->done = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(pending->doneFd, &one, sizeof one);
+  }).detach();
+  const auto until = TelemetryClock::now() + kConnectLimit;
+  while (!stop_) {
+    {
+      std::lock_guard lock(pending->mutex);
+      if (pending->done) {
+        if (pending->result != 0) return reason = Reason(MOSQ_ERR_EAI, pending->result), std::string();
+        // A name with several addresses: each attempt takes the next, so
+        // one the broker does not listen on holds up only one attempt.
+        return pending->addresses[attempts_++ % pending->addresses.size()];
+      }
+    }
+    const auto now = TelemetryClock::now();
+    if (now >= until) return reason = Reason(MOSQ_ERR_EAI, EAI_AGAIN), std::string();
+    pollfd fds[2] = {{pending->doneFd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    ::poll(fds, 2, Millis(until - now));
+    if (fds[1].revents != 0) DrainWake();
+  }
+  return {};
+}
+
 bool MqttTelemetry::Connect() {
+  std::string reason;
+  const std::string address = LookUp(reason);
+  if (address.empty()) {
+    if (!reason.empty()) WaitBeforeRetry(reason);
+    return false;
+  }
   refusal_.clear();
   lastError_.clear();
   errno = 0;
-  const int rc = mosquitto_connect_async(mosq_, settings_.broker.host.c_str(), settings_.broker.port,
-                                         kKeepAliveSeconds);
+  // The address found, so the library looks nothing up itself; over TLS the
+  // name goes on, for the certificate's check and the server name the
+  // broker may pick its certificate by.
+  const std::string& target = settings_.broker.tls ? settings_.broker.host : address;
+  const int rc = mosquitto_connect_async(mosq_, target.c_str(), settings_.broker.port, kKeepAliveSeconds);
   const int error = errno;
   if (rc != MOSQ_ERR_SUCCESS) {
     WaitBeforeRetry(Reason(rc, error));
@@ -177,6 +289,16 @@ void MqttTelemetry::Serve() {
     ::poll(fds, 2, timeout);
     if (fds[1].revents != 0) DrainWake();
     if (stop_) return;
+    // A connection that failed before the broker answered. Over TLS the
+    // library takes the failure for a handshake still going on, and the
+    // closed socket would wake every turn until the time limit.
+    if (!connected_ && (fds[0].revents & (POLLERR | POLLHUP)) != 0) {
+      int error = 0;
+      socklen_t size = sizeof error;
+      ::getsockopt(fds[0].fd, SOL_SOCKET, SO_ERROR, &error, &size);
+      WaitBeforeRetry(error != 0 ? std::strerror(error) : "the connection failed");
+      return;
+    }
     // Read at every turn: TLS may hold decrypted bytes the socket no longer
     // shows, and a read that finds nothing costs one call.
     errno = 0;
@@ -309,8 +431,16 @@ void MqttTelemetry::OnDisconnect(mosquitto* /*mosq*/, void* self, int /*rc*/) {
 void MqttTelemetry::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_message* message) {
   auto& me = *static_cast<MqttTelemetry*>(self);
   if (message->topic == nullptr || me.topics_.command != message->topic) return;
-  me.listener_.OnTelemetryCommand(
-      std::string(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen)));
+  const std::string payload(static_cast<const char*>(message->payload),
+                            static_cast<std::size_t>(message->payloadlen));
+  // A retained command was given some time before, to a console that may
+  // not even have run then: the broker hands it over at every subscription,
+  // and nobody is there to see the mower move. Only live ones count.
+  if (message->retain) {
+    me.PublishEvent("ignored a retained command: " + ShownPayload(payload));
+    return;
+  }
+  me.listener_.OnTelemetryCommand(payload);
 }
 
 void MqttTelemetry::OnLog(mosquitto* /*mosq*/, void* self, int level, const char* text) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "telemetry/settings.h"
 #include "telemetry/topics.h"
 
+struct addrinfo;
 struct mosquitto;
 struct mosquitto_message;
 
@@ -31,8 +33,8 @@ class ITelemetryListener {
   virtual ~ITelemetryListener() = default;
   // Connected, or why not (and when it tries again).
   virtual void OnTelemetryStatus(bool connected, const std::string& text) = 0;
-  // A payload that came on the command topic (only subscribed to when
-  // commands are allowed).
+  // A payload that came live on the command topic (only subscribed to when
+  // commands are allowed); a retained one is refused on the event topic.
   virtual void OnTelemetryCommand(const std::string& payload) = 0;
 };
 
@@ -42,12 +44,16 @@ struct TelemetryCounts {
   std::uint64_t connects = 0;  // connections the broker accepted
 };
 
+// How the broker's name is looked up: getaddrinfo, or a stand-in with its
+// signature. It may take as long as the name servers do.
+using NameLookup = std::function<int(const char* host, const char* port, const addrinfo* hints, addrinfo** found)>;
+
 class MqttTelemetry : public IValueObserver, public ILogEventObserver {
  public:
   // `password`: the password file's line, if there is one. `version` goes
   // into the discovery documents. Starts the network thread.
   MqttTelemetry(const TelemetrySettings& settings, std::optional<std::string> password,
-                std::string version, ITelemetryListener& listener);
+                std::string version, ITelemetryListener& listener, NameLookup lookup = {});
   // Says "offline" and leaves the broker (waiting at most half a second for
   // it to take that), then ends the network thread.
   ~MqttTelemetry() override;
@@ -69,6 +75,9 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
   // The network thread.
   void Run();
   bool Connect();
+  // The broker's address as numbers, or a reason why there is none; empty
+  // both when the console closed meanwhile.
+  std::string LookUp(std::string& reason);
   void Serve();
   void WaitBeforeRetry(const std::string& reason);
   void Flush();
@@ -87,6 +96,7 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
   MowerTopics topics_;
   std::string version_;
   ITelemetryListener& listener_;
+  NameLookup lookup_;
   mosquitto* mosq_ = nullptr;
   std::string setupError_;  // a fault that keeps it from ever connecting
   int wakeFd_ = -1;
@@ -105,6 +115,7 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
   // The network thread's own.
   StatePacer pacer_;
   Backoff backoff_;
+  std::size_t attempts_ = 0;  // attempts at a name's addresses
   TelemetryClock::time_point attemptStart_{};
   std::string refusal_;    // why the broker refused the last connection
   std::string lastError_;  // the library's last error message

@@ -35,7 +35,17 @@ std::string Trimmed(const std::string& text) {
 std::span<const ConfigKeyInfo> TelemetryConfigKeys() { return kTelemetryKeys; }
 
 std::string BrokerAddressError(const std::string& text) {
-  return "[MQTT_BROKER]" + text + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+  return "[MQTT_BROKER]" + RedactedBrokerAddress(text) + " is not mqtt://HOST:PORT or mqtts://HOST:PORT";
+}
+
+std::string RedactedBrokerAddress(std::string_view text) {
+  const std::size_t scheme = text.find("://");
+  const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  // The credentials end at the last '@' before the path: a password may
+  // hold '@' itself.
+  const std::size_t at = text.substr(0, text.find('/', start)).rfind('@');
+  if (at == std::string_view::npos || at < start) return std::string(text);
+  return std::string(text.substr(0, start)) + "***" + std::string(text.substr(at));
 }
 
 std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text) {
@@ -115,6 +125,7 @@ std::optional<TelemetrySettings> ReadTelemetrySettings(const std::vector<ConfigE
   } else {
     error = BrokerAddressError(settings.brokerText);
   }
+  settings.brokerText = RedactedBrokerAddress(settings.brokerText);
   if (!IsTopicName(settings.name)) {
     settings.warnings.push_back("[MQTT_NAME]" + settings.name +
                                 " is not a topic name (letters, digits, - and _); \"" + kDefaultMqttName +

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/config_file.h"
@@ -29,10 +30,14 @@ struct BrokerAddress {
 std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text);
 // What is said of an [MQTT_BROKER] value ParseBrokerAddress cannot read.
 std::string BrokerAddressError(const std::string& text);
+// A broker address as it may be shown (tooltip, stderr, events, the config
+// check): a user and password written into it ("mqtt://me:pw@hub") become
+// "***" ("mqtt://***@hub"); anything else stays as written.
+std::string RedactedBrokerAddress(std::string_view text);
 
 struct TelemetrySettings {
   BrokerAddress broker;
-  std::string brokerText;  // as written, for messages
+  std::string brokerText;  // as written less any credentials, for messages
   std::string name = kDefaultMqttName;
   std::string user;
   std::filesystem::path passwordFile;

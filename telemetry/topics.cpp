@@ -62,13 +62,16 @@ std::string DeviceJson(const MowerTopics& topics, const std::string& version) {
       .Text();
 }
 
-// The members every entity of the mower shares.
-JsonObject Entity(const MowerTopics& topics, const std::string& device, const std::string& key,
-                  const std::string& label) {
+// The members every entity of the mower shares. Home Assistant makes the
+// entity's id from default_entity_id ("sensor.verdelo_garden_voltage") the
+// first time it sees the entity, and from then on knows it by unique_id.
+JsonObject Entity(const MowerTopics& topics, const std::string& device, const char* domain,
+                  const std::string& key, const std::string& label) {
+  const std::string id = "verdelo_" + topics.name + "_" + key;
   JsonObject doc;
   doc.Add("name", label)
-      .Add("unique_id", "verdelo_" + topics.name + "_" + key)
-      .Add("object_id", "verdelo_" + topics.name + "_" + key)
+      .Add("unique_id", id)
+      .Add("default_entity_id", domain + ("." + id))
       .Add("availability_topic", topics.availability)
       .AddRaw("device", device);
   return doc;
@@ -88,15 +91,21 @@ std::vector<RetainedMessage> DiscoveryDocuments(const MowerTopics& topics, bool 
   const std::string node = "verdelo_" + topics.name;
   std::vector<RetainedMessage> out;
   for (const SensorInfo& sensor : kSensors) {
-    JsonObject doc = Entity(topics, device, sensor.key, sensor.label);
+    JsonObject doc = Entity(topics, device, "sensor", sensor.key, sensor.label);
+    // A sensor with a unit or a state class takes a null value ("None") as
+    // unknown; one without shows any text it gets, so it is given
+    // Home Assistant's own word for a value nobody told yet.
+    const std::string value = std::string("value_json.") + sensor.key;
     doc.Add("state_topic", topics.state)
-        .Add("value_template", std::string("{{ value_json.") + sensor.key + " }}");
+        .Add("value_template", sensor.unit || sensor.measurement
+                                   ? "{{ " + value + " }}"
+                                   : "{{ " + value + " if " + value + " is not none else 'unknown' }}");
     if (sensor.unit) doc.Add("unit_of_measurement", sensor.unit);
     if (sensor.deviceClass) doc.Add("device_class", sensor.deviceClass);
     if (sensor.measurement) doc.Add("state_class", "measurement");
     out.push_back({"homeassistant/sensor/" + node + "/" + sensor.key + "/config", doc.Text()});
   }
-  JsonObject link = Entity(topics, device, "link", "Link to the mower");
+  JsonObject link = Entity(topics, device, "binary_sensor", "link", "Link to the mower");
   link.Add("state_topic", topics.state)
       .Add("value_template", "{{ 'ON' if value_json.link == 'open' else 'OFF' }}")
       .Add("device_class", "connectivity");
@@ -105,7 +114,7 @@ std::vector<RetainedMessage> DiscoveryDocuments(const MowerTopics& topics, bool 
     const std::string key = Identifier(command.payload);
     std::string payload;
     if (commands) {
-      payload = Entity(topics, device, key, command.label)
+      payload = Entity(topics, device, "button", key, command.label)
                     .Add("command_topic", topics.command)
                     .Add("payload_press", command.payload)
                     .Text();

@@ -3,7 +3,11 @@
 // certificates that fail, and a broker that goes away and comes back.
 #include <gtest/gtest.h>
 
+#include <netdb.h>
+
+#include <atomic>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -67,9 +71,9 @@ class BrokerTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(broker_.running()) << broker_.error(); }
 
   std::unique_ptr<MqttTelemetry> Start(const TelemetrySettings& settings,
-                                       std::optional<std::string> password = std::nullopt) {
+                                       std::optional<std::string> password = std::nullopt, NameLookup lookup = {}) {
     status_.Clear();
-    return std::make_unique<MqttTelemetry>(settings, std::move(password), "83", status_);
+    return std::make_unique<MqttTelemetry>(settings, std::move(password), "83", status_, std::move(lookup));
   }
 
   TempDir dir_;
@@ -162,6 +166,57 @@ TEST_F(BrokerTest, LoginsAndCertificatesThatFailGiveTheReasonAndGoodOnesConnect)
     auto telemetry = Start(SettingsFor("mqtt://127.0.0.1:" + std::to_string(FreeLoopbackPort())));
     EXPECT_TRUE(Contains(status_.Await(false, "Connection refused"), "trying again in 1 s"));
   }
+}
+
+TEST_F(BrokerTest, TlsConnectsOnceTheBrokerIsUpWithOrWithoutACaFile) {
+  // The system's authorities are OpenSSL's default paths, which take the
+  // test CA from SSL_CERT_FILE.
+  struct SystemTrustsTestCa {
+    explicit SystemTrustsTestCa(const std::filesystem::path& ca) { ::setenv("SSL_CERT_FILE", ca.c_str(), 1); }
+    ~SystemTrustsTestCa() { ::unsetenv("SSL_CERT_FILE"); }
+  } trust(broker_.caFile());
+  for (const bool withCaFile : {true, false}) {
+    SCOPED_TRACE(withCaFile ? "CA file" : "system's authorities");
+    TelemetrySettings settings = SettingsFor(broker_.TlsUrl());
+    if (withCaFile) settings.caFile = broker_.caFile();
+    broker_.Stop();
+    auto telemetry = Start(settings);
+    status_.Await(false, "trying again in 1 s");
+    ASSERT_TRUE(broker_.Start()) << broker_.error();
+    status_.Await(true, "connected to " + broker_.TlsUrl());
+  }
+}
+
+TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingDoesNotWaitForTheLookup) {
+  // A name server that answers for "broker.test" with the loopback address.
+  auto loopback = [](const char*, const char* port, const addrinfo* hints, addrinfo** found) {
+    return ::getaddrinfo("127.0.0.1", port, hints, found);
+  };
+  {
+    auto telemetry = Start(SettingsFor("mqtt://broker.test:" + std::to_string(broker_.plainPort())), {}, loopback);
+    status_.Await(true, "connected to mqtt://broker.test:");
+  }
+  // One that answers only when the test lets it, long after the close.
+  struct Gate {
+    std::atomic_flag told;
+    std::promise<void> asked;
+    std::shared_future<void> open;
+  };
+  std::promise<void> opener;
+  auto gate = std::make_shared<Gate>();
+  gate->open = opener.get_future().share();
+  std::future<void> asked = gate->asked.get_future();
+  auto stuck = [gate](const char*, const char*, const addrinfo*, addrinfo**) {
+    if (!gate->told.test_and_set()) gate->asked.set_value();
+    gate->open.wait();
+    return EAI_AGAIN;
+  };
+  auto telemetry = Start(SettingsFor("mqtt://broker.test"), {}, stuck);
+  ASSERT_EQ(asked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  const auto closing = std::chrono::steady_clock::now();
+  telemetry.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(1000));
+  opener.set_value();
 }
 
 TEST_F(BrokerTest, BrokerRestartedMidRunGetsTheLatestStateOnly) {

@@ -81,8 +81,8 @@ bool TestSubscriber::Await(const std::function<bool(const std::vector<Received>&
   }
 }
 
-void TestSubscriber::Publish(const std::string& topic, const std::string& payload) {
-  mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, false);
+void TestSubscriber::Publish(const std::string& topic, const std::string& payload, bool retain) {
+  mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, retain);
 }
 
 }  // namespace verdelo::test

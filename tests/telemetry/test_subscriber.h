@@ -40,7 +40,7 @@ class TestSubscriber {
   bool Await(const std::function<bool(const std::vector<Received>&)>& done, int limitMs = 5000) const;
 
   // Publishes as another client would.
-  void Publish(const std::string& topic, const std::string& payload);
+  void Publish(const std::string& topic, const std::string& payload, bool retain = false);
 
  private:
   static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
