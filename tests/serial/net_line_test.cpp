@@ -270,5 +270,67 @@ TEST(NetLine, Rfc2217BridgeThatNeverAnswersIsNoAnswer) {
   EXPECT_FALSE(line.IsOpen());
 }
 
+// The owner breaks off a connect while the bridge keeps it waiting, at each
+// step of the set-up: the wait ends at once, whatever the time limit, and
+// so do the settings that follow until Close.
+TEST(NetLine, Rfc2217SetUpBrokenOffEndsAtOnceInEveryStep) {
+  struct Case {
+    const char* step;
+    bool configure;      // the line is open and Configure waits, else Open
+    Bytes reply;         // what the bridge says to the offers
+    std::size_t asked;   // the requests then awaited by the bridge
+  };
+  for (const Case& c : {Case{"offer", false, {}, 0}, Case{"opening settings", false, {kIac, kDo, 44}, 38},
+                        Case{"configure", true, {}, 31}}) {
+    SCOPED_TRACE(c.step);
+    LoopbackBridge bridge;
+    CComLine line;
+    if (c.configure) {
+      ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+    }
+    auto waiting = std::async(std::launch::async, [&] {
+      return c.configure ? line.Configure(19200, 8, kParityNone, kStopBitsOne)
+                         : line.Open(bridge.Address("rfc2217"), 0, 0, true);
+    });
+    if (!c.configure) {
+      ASSERT_TRUE(bridge.Accept());
+      EXPECT_EQ(bridge.Receive(15).size(), 15u);  // the offers
+      bridge.Send(c.reply);
+    }
+    EXPECT_EQ(bridge.Receive(c.asked).size(), c.asked);
+    const auto start = Clock::now();
+    line.BreakOffNetworkWaits();
+    EXPECT_EQ(Within(waiting, 1000), ERROR_OPERATION_ABORTED);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+    if (c.configure) {
+      EXPECT_EQ(line.SetFlowControl(kFlowOff), ERROR_OPERATION_ABORTED);
+    }
+    line.Close();
+  }
+}
+
+// A bridge that floods the line with offers it must refuse and never reads
+// the refusals: they are kept up to their bound, then the line is given up
+// on as lost, with its reason, rather than let them grow without end.
+TEST(NetLine, Rfc2217BridgeThatFloodsNegotiationsAndNeverReadsIsALostLine) {
+  LoopbackBridge bridge("127.0.0.1", 4096);
+  CComLine line;
+  ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+  Bytes flood;
+  for (int i = 0; i < (16 << 20) / 3; ++i) flood.insert(flood.end(), {kIac, kWill, kOptionEcho});
+  auto flooding = std::async(std::launch::async, [&] {
+    try {
+      bridge.Send(flood);
+    } catch (const std::exception&) {  // the line gave up
+    }
+  });
+  EXPECT_EQ(line.WaitForEvent(nullptr, 5000), kDeviceLostErrno);
+  EXPECT_EQ(line.LostCause(), ERROR_NEGOTIATION_BACKLOG);
+  EXPECT_EQ(DescribeLineLoss(line.LostCause()),
+            "the bridge sends negotiations faster than it reads them");
+  line.Close();
+  flooding.wait();
+}
+
 }  // namespace
 }  // namespace verdelo
