@@ -178,3 +178,34 @@ for i, line in enumerate([
 for i, text in enumerate(["0F36B10000", "0F01EB18FC", "0f3", "aBcDeF", "", "0",
                           "0G", "0F 36", "+1", "A" * 2049, "A" * 2050]):
     write("fuzz_send_text", "text-%02d" % i, text)
+
+# ---- fuzz_telnet_stream ---------------------------------------------------
+# Split count, piece lengths, then what a bridge sends.
+
+IAC, SB, SE, WILL, WONT, DO, DONT = 255, 250, 240, 251, 252, 253, 254
+
+
+def sub(*parameters):
+    body = bytes(parameters).replace(b"\xff", b"\xff\xff")
+    return bytes([IAC, SB, 44]) + body + bytes([IAC, SE])
+
+
+for name, splits, stream in [
+        ("ser2net-greeting", [3, 1, 2], bytes([IAC, DO, 44, IAC, WILL, 0, IAC, DO, 3, IAC, WILL, 3])),
+        ("answers", [7, 5, 9], sub(101, 0, 0, 0x25, 0x80) + sub(102, 8) + sub(103, 1) + sub(104, 1) +
+         sub(105, 1)),
+        ("data-and-escapes", [1, 1, 1, 1], b"ab\xff\xffcd" + bytes([IAC, 241]) + b"\xff\xff\xff\xff"),
+        ("unwanted-offers", [2, 4], bytes([IAC, WILL, 1, IAC, DO, 24, IAC, WONT, 44, IAC, DONT, 44]) * 4),
+        ("sub-cut-by-command", [5], bytes([IAC, SB, 44, 101, 0, IAC, WILL, 1]) + b"tail"),
+        ("long-sub", [200, 60], bytes([IAC, SB, 44]) + bytes(range(255)) * 2 + bytes([IAC, SE])),
+        ("iac-at-end", [], b"data" + bytes([IAC])),
+]:
+    write("fuzz_telnet_stream", name, bytes([len(splits)] + splits) + stream)
+
+# ---- fuzz_net_address -----------------------------------------------------
+
+for i, address in enumerate([
+        "tcp://127.0.0.1:4001", "rfc2217://[::1]:2217", "TCP://mower-bridge.local:23",
+        "RfC2217://host_name:65535", "tcp://host:0", "tcp://host:65536", "tcp://[::1]",
+        "tcp://[fe80::1%eth0]:1", "tcp://:1", "rfc2217://a:b", "tcp://a:00001", "udp://a:1"]):
+    write("fuzz_net_address", "address-%02d" % i, address)

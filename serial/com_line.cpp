@@ -111,7 +111,8 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
   std::unique_ptr<NetLine> net;
   int fd = -1;
   if (IsNetworkAddress(device)) {
-    if (int32_t err = NetLine::Open(device, networkLimitMs_, net)) return SetError(err);
+    if (int32_t err = NetLine::Open(device, networkLimitMs_, netCancel_.Fd(), net))
+      return SetError(err);
     fd = net->Stream().Fd();
   } else if (int err = OpenDevice(device, fd)) {
     return SetError(err);
@@ -148,6 +149,7 @@ int32_t CComLine::Open(const std::string& deviceName, uint32_t, uint32_t, bool o
 
 int32_t CComLine::Close() {
   ReleasePort();
+  netCancel_.Reset();
   return SetError(0);
 }
 

@@ -43,7 +43,8 @@
 // LostCause() tells which. Open blocks for up to the network time limit
 // (5 s by default) while it looks the host up, connects and, on RFC 2217,
 // negotiates; Configure and SetFlowControl on an RFC 2217 line wait up to the
-// same limit for the bridge's answers. Line settings of a raw bridge are kept
+// same limit for the bridge's answers (another thread may break these waits
+// off). Line settings of a raw bridge are kept
 // as set (the bridge owns its line); an RFC 2217 bridge is asked to take
 // them and the getters return what it confirmed.
 #pragma once
@@ -143,6 +144,10 @@ class CComLine {
   int32_t LostCause() const { return lostCause_.load(); }
   // Applies from the next Open and call on; 0 is taken as 1 ms.
   void SetNetworkTimeLimit(uint32_t ms) { networkLimitMs_ = ms == 0 ? 1 : ms; }
+  // Safe from any thread: a network Open, Configure or SetFlowControl under
+  // way on another thread stops waiting for the bridge and returns
+  // ERROR_OPERATION_ABORTED, as do those that follow, until Close.
+  void BreakOffNetworkWaits() { netCancel_.Signal(); }
   uint32_t NetworkTimeLimit() const { return networkLimitMs_; }
 
  protected:
@@ -205,6 +210,7 @@ class CComLine {
   // portHandle_ then names.
   std::unique_ptr<NetLine> net_;
   uint32_t networkLimitMs_ = kDefaultNetworkLimitMs;
+  CompletionRecord netCancel_;  // see BreakOffNetworkWaits
   bool hasCounters_ = false;
   LineCounts eventCounts_;  // as of the last event wait
   LineCounts errorCounts_;  // as of the last ClearLineErrors

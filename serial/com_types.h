@@ -27,6 +27,10 @@ inline constexpr int32_t ERROR_INVALID_NETNAME = 1214;      // not tcp:// or rfc
 inline constexpr int32_t ERROR_GRACEFUL_DISCONNECT = 1226;  // the bridge closed the connection
 inline constexpr int32_t ERROR_HOST_NOT_FOUND = 11001;      // no such host name
 inline constexpr int32_t ERROR_HOST_LOOKUP_FAILED = 11002;  // the name could not be looked up now
+// The bridge left our Telnet answers unread until they passed their bound.
+inline constexpr int32_t ERROR_NEGOTIATION_BACKLOG = 10055;
+// A connect or its line settings broken off by the owner (BreakOffNetworkWaits).
+inline constexpr int32_t ERROR_OPERATION_ABORTED = 995;
 
 // Port events, as carried in the event mask, in eventsSeen and in the low
 // half of a notification's first parameter.

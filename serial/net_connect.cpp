@@ -8,14 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
 #include "serial/com_types.h"
+#include "serial/completion_record.h"
 #include "serial/poll_deadline.h"
 
 namespace verdelo {
@@ -59,36 +60,37 @@ int32_t Lookup(const NetEndpoint& endpoint, int flags, AddressList& list) {
 // it, so a caller that gave up leaves nothing behind.
 struct PendingLookup {
   std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
+  CompletionRecord finished;
   int32_t result = ERROR_HOST_LOOKUP_FAILED;
   AddressList addresses;
 };
 
 // A numeric address needs no name server and is taken at once; a name is
 // looked up on a thread of its own and waited for up to the deadline.
-int32_t LookupWithin(const NetEndpoint& endpoint, const PollDeadline& deadline, AddressList& list) {
+int32_t LookupWithin(const NetEndpoint& endpoint, const PollDeadline& deadline, int cancelFd,
+                     AddressList& list) {
   if (Lookup(endpoint, AI_NUMERICHOST, list) == 0) return 0;
   auto pending = std::make_shared<PendingLookup>();
+  if (pending->finished.CreateError() != 0) return Lookup(endpoint, 0, list);
+  pollfd done{pending->finished.Fd(), POLLIN, 0};
   try {
     std::thread([pending, endpoint] {
       AddressList found;
       const int32_t result = Lookup(endpoint, 0, found);
-      std::lock_guard hold(pending->lock);
-      pending->result = result;
-      std::swap(pending->addresses.head, found.head);
-      pending->done = true;
-      pending->finished.notify_all();
+      {
+        std::lock_guard hold(pending->lock);
+        pending->result = result;
+        std::swap(pending->addresses.head, found.head);
+      }
+      pending->finished.Signal();
     }).detach();
   } catch (const std::system_error&) {
     return Lookup(endpoint, 0, list);  // no thread to spare: look up here
   }
-  std::unique_lock hold(pending->lock);
-  const auto done = [&] { return pending->done; };
-  if (const int remaining = deadline.RemainingMs(); remaining < 0)
-    pending->finished.wait(hold, done);
-  else if (!pending->finished.wait_for(hold, std::chrono::milliseconds(remaining), done))
-    return ERROR_HOST_LOOKUP_FAILED;
+  const int32_t waited = PollOrCancel(&done, 1, cancelFd, deadline.RemainingMs());
+  if (waited == ERROR_OPERATION_ABORTED) return waited;
+  if (waited != 0) return ERROR_HOST_LOOKUP_FAILED;
+  std::lock_guard hold(pending->lock);
   std::swap(list.head, pending->addresses.head);
   return pending->result;
 }
@@ -109,7 +111,7 @@ std::string AddressText(const sockaddr* address) {
 }
 
 // One address: 0 with the socket in `fd`, or why it failed.
-int32_t ConnectTo(const addrinfo& address, const PollDeadline& deadline, int& fd) {
+int32_t ConnectTo(const addrinfo& address, const PollDeadline& deadline, int cancelFd, int& fd) {
   fd = socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
               address.ai_protocol);
   if (fd < 0) return errno;
@@ -119,10 +121,8 @@ int32_t ConnectTo(const addrinfo& address, const PollDeadline& deadline, int& fd
     err = errno;
     while (err == EINPROGRESS || err == EINTR) {
       pollfd pfd{fd, POLLOUT, 0};
-      const int ready = poll(&pfd, 1, deadline.RemainingMs());
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) {
-        err = ready == 0 ? ETIMEDOUT : errno;
+      if (const int32_t waited = PollOrCancel(&pfd, 1, cancelFd, deadline.RemainingMs())) {
+        err = waited == ERROR_TIMEOUT ? ETIMEDOUT : waited;
         break;
       }
       socklen_t size = sizeof err;
@@ -152,21 +152,41 @@ void SetLinkOptions(int fd) {
   setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledged, sizeof unacknowledged);
 }
 
-int32_t ConnectEndpoint(const NetEndpoint& endpoint, uint32_t limitMs, int& fd, std::string& peer) {
+int32_t ConnectEndpoint(const NetEndpoint& endpoint, uint32_t limitMs, int cancelFd, int& fd,
+                        std::string& peer) {
   fd = -1;
   const PollDeadline deadline(limitMs);
   AddressList addresses;
-  if (int32_t err = LookupWithin(endpoint, deadline, addresses)) return err;
+  if (int32_t err = LookupWithin(endpoint, deadline, cancelFd, addresses)) return err;
   int32_t err = ERROR_HOST_NOT_FOUND;
   for (const addrinfo* address = addresses.head; address; address = address->ai_next) {
-    err = ConnectTo(*address, deadline, fd);
+    err = ConnectTo(*address, deadline, cancelFd, fd);
     if (err == 0) {
       peer = AddressText(address->ai_addr);
       return 0;
     }
+    if (err == ERROR_OPERATION_ABORTED) return err;
     if (err == ETIMEDOUT || deadline.Expired()) return ETIMEDOUT;
   }
   return err;
+}
+
+int32_t PollOrCancel(pollfd* fds, std::size_t count, int cancelFd, int timeoutMs) {
+  constexpr std::size_t kMostFds = 4;
+  pollfd all[kMostFds + 1];
+  count = std::min(count, kMostFds);
+  std::copy(fds, fds + count, all);
+  all[count] = pollfd{cancelFd, POLLIN, 0};
+  const PollDeadline deadline(timeoutMs < 0 ? INFINITE : static_cast<uint32_t>(timeoutMs));
+  for (;;) {
+    const int ready = poll(all, count + 1, deadline.RemainingMs());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return errno;
+    if (ready == 0) return ERROR_TIMEOUT;
+    if (all[count].revents != 0) return ERROR_OPERATION_ABORTED;
+    std::copy(all, all + count, fds);
+    return 0;
+  }
 }
 
 }  // namespace verdelo

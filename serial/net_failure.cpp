@@ -19,6 +19,8 @@ std::string DescribeNetworkFailure(int32_t code, uint32_t limitMs) {
     case ENETUNREACH: return "the network is unreachable";
     case ECONNRESET: return "the bridge reset the connection";
     case ERROR_GRACEFUL_DISCONNECT: return "the bridge closed the connection";
+    case ERROR_NEGOTIATION_BACKLOG: return DescribeLineLoss(code);
+    case ERROR_OPERATION_ABORTED: return "the connect was broken off";
     default: return {};
   }
 }
@@ -34,6 +36,7 @@ std::string DescribeLineLoss(int32_t cause) {
     case ETIMEDOUT: return "the bridge stopped answering";
     case EHOSTUNREACH: return "the bridge's host became unreachable";
     case ENETUNREACH: return "the network became unreachable";
+    case ERROR_NEGOTIATION_BACKLOG: return "the bridge sends negotiations faster than it reads them";
     default: return std::string("the line failed: ") + std::strerror(cause);
   }
 }

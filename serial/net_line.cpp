@@ -11,19 +11,19 @@
 
 namespace verdelo {
 
-NetLine::NetLine(std::string address, NetProtocol protocol, std::string peer)
-    : address_(std::move(address)), protocol_(protocol), peer_(std::move(peer)) {}
+NetLine::NetLine(std::string address, NetProtocol protocol, std::string peer, int cancelFd)
+    : address_(std::move(address)), protocol_(protocol), peer_(std::move(peer)), cancelFd_(cancelFd) {}
 
-int32_t NetLine::Open(const std::string& address, uint32_t limitMs,
+int32_t NetLine::Open(const std::string& address, uint32_t limitMs, int cancelFd,
                       std::unique_ptr<NetLine>& line) {
   const PollDeadline deadline(limitMs);
   NetEndpoint endpoint;
   if (int32_t err = ParseNetEndpoint(address, endpoint)) return err;
   int fd = -1;
   std::string peer;
-  if (int32_t err = ConnectEndpoint(endpoint, limitMs, fd, peer)) return err;
+  if (int32_t err = ConnectEndpoint(endpoint, limitMs, cancelFd, fd, peer)) return err;
 
-  std::unique_ptr<NetLine> opened(new NetLine(address, endpoint.protocol, peer));
+  std::unique_ptr<NetLine> opened(new NetLine(address, endpoint.protocol, peer, cancelFd));
   const bool coded = endpoint.protocol == NetProtocol::kRfc2217;
   NetLine* self = opened.get();
   opened->stream_ = std::make_unique<NetStream>(
@@ -87,7 +87,8 @@ void NetLine::OnCommand(const TelnetCommand& command, std::vector<uint8_t>& repl
 }
 
 // Takes in what the bridge sends until `done` (checked with the session
-// locked) holds, the connection ends or the time runs out. Another thread
+// locked) holds, the connection ends, the time runs out or the owner breaks
+// the wait off. Another thread
 // may take the answer in (the listener's event wait pumps the same
 // stream); it then signals answered_, which this wait watches too.
 template <typename Done>
@@ -105,7 +106,8 @@ int32_t NetLine::AwaitAnswers(uint32_t limitMs, Done done) {
     const short out = stream_->HasPendingOutput() ? POLLOUT : 0;
     pollfd fds[2] = {{stream_->Fd(), static_cast<short>(POLLIN | out), 0},
                      {answered_.Fd(), POLLIN, 0}};
-    if (poll(fds, 2, deadline.RemainingMs()) < 0 && errno != EINTR) return errno;
+    const int32_t waited = PollOrCancel(fds, 2, cancelFd_, deadline.RemainingMs());
+    if (waited != 0 && waited != ERROR_TIMEOUT) return waited;
     if (fds[0].revents & POLLOUT) stream_->FlushPendingOutput();
   }
 }

@@ -25,7 +25,11 @@ class NetLine {
   // the line, or a code of ConnectEndpoint, ERROR_INVALID_NETNAME, ETIMEDOUT
   // when the bridge does not answer the Telnet negotiation in time, or the
   // LossCause of a connection the bridge closed before it was set up.
-  static int32_t Open(const std::string& address, uint32_t limitMs, std::unique_ptr<NetLine>& line);
+  // Every wait for the bridge, here and in Configure and SetFlowControl,
+  // ends with ERROR_OPERATION_ABORTED once `cancelFd` (-1: none) is
+  // readable; it must outlive the line.
+  static int32_t Open(const std::string& address, uint32_t limitMs, int cancelFd,
+                      std::unique_ptr<NetLine>& line);
 
   NetStream& Stream() { return *stream_; }
 
@@ -47,7 +51,7 @@ class NetLine {
   std::string Note();
 
  private:
-  NetLine(std::string address, NetProtocol protocol, std::string peer);
+  NetLine(std::string address, NetProtocol protocol, std::string peer, int cancelFd);
   bool Negotiates();
   void OnCommand(const TelnetCommand& command, std::vector<uint8_t>& reply);
   template <typename Done>
@@ -57,6 +61,7 @@ class NetLine {
   const std::string address_;
   const NetProtocol protocol_;
   const std::string peer_;
+  const int cancelFd_;
   std::unique_ptr<NetStream> stream_;
   CompletionRecord answered_;  // signalled when the bridge answered something
 

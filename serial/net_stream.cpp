@@ -40,6 +40,14 @@ void NetStream::NoteEnd(ssize_t result) {
   endCause_.compare_exchange_strong(none, cause);
 }
 
+// The connection is shut down, so that every wait on it wakes and finds it
+// ended with `cause`.
+void NetStream::GiveUp(int32_t cause) {
+  int32_t none = 0;
+  endCause_.compare_exchange_strong(none, cause);
+  shutdown(fd_, SHUT_RDWR);
+}
+
 int32_t NetStream::LossCause() const {
   if (const int32_t cause = endCause_.load()) return cause;
   int error = 0;
@@ -111,8 +119,8 @@ bool NetStream::PumpLocked() {
     }
     total += static_cast<std::size_t>(n);
     decoder_.Decode(buffer, static_cast<std::size_t>(n), queue_, commands_);
-  }
-  if (!commands_.empty()) {
+    // Answered read by read, so a flood of commands is never held whole.
+    if (commands_.empty()) continue;
     std::vector<uint8_t> reply;
     for (const TelnetCommand& command : commands_) handler_(command, reply);
     commands_.clear();
@@ -166,13 +174,22 @@ ssize_t NetStream::WriteSome(const uint8_t* data, std::size_t length) {
 
 void NetStream::SendControl(const std::vector<uint8_t>& bytes) {
   std::lock_guard hold(outLock_);
+  // What went out is dropped from the front once it is at least half the
+  // buffer, so each byte is moved at most once on average.
+  if (pendingHead_ > 0 && pendingHead_ * 2 >= pending_.size()) {
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingHead_));
+    pendingHead_ = 0;
+  }
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-  FlushLocked();
+  if (FlushLocked() || pending_.size() - pendingHead_ <= kMaxPendingOutput) return;
+  pending_.clear();
+  pendingHead_ = 0;
+  GiveUp(ERROR_NEGOTIATION_BACKLOG);
 }
 
 bool NetStream::HasPendingOutput() {
   std::lock_guard hold(outLock_);
-  return !pending_.empty();
+  return pendingHead_ < pending_.size();
 }
 
 void NetStream::FlushPendingOutput() {
@@ -183,15 +200,18 @@ void NetStream::FlushPendingOutput() {
 // True when nothing is left to send; else false with errno set (EAGAIN
 // when the socket is full).
 bool NetStream::FlushLocked() {
-  while (!pending_.empty()) {
-    const ssize_t n = send(fd_, pending_.data(), pending_.size(), MSG_NOSIGNAL);
+  while (pendingHead_ < pending_.size()) {
+    const ssize_t n = send(fd_, pending_.data() + pendingHead_, pending_.size() - pendingHead_,
+                           MSG_NOSIGNAL);
     if (n > 0) {
-      pending_.erase(pending_.begin(), pending_.begin() + n);
+      pendingHead_ += static_cast<std::size_t>(n);
     } else if (!(n < 0 && errno == EINTR)) {
       if (n == 0) errno = EAGAIN;
       return false;
     }
   }
+  pending_.clear();
+  pendingHead_ = 0;
   return true;
 }
 

@@ -25,6 +25,11 @@ namespace verdelo {
 
 class NetStream {
  public:
+  // Most Telnet output kept unsent. A bridge that sends negotiations and
+  // leaves the answers unread past it is given up on as a lost link
+  // (ERROR_NEGOTIATION_BACKLOG) rather than let memory grow without end.
+  static constexpr std::size_t kMaxPendingOutput = 64 * 1024;
+
   // Gets each command from the bridge, with the input lock held, on whichever
   // thread took it in; what it appends to `reply` is sent at once.
   using CommandHandler = std::function<void(const TelnetCommand&, std::vector<uint8_t>& reply)>;
@@ -55,7 +60,7 @@ class NetStream {
   ssize_t WriteSome(const uint8_t* data, std::size_t length);
 
   // Sends Telnet commands; what the socket does not take now is kept and
-  // goes out before the next bytes.
+  // goes out before the next bytes, up to kMaxPendingOutput.
   void SendControl(const std::vector<uint8_t>& bytes);
   bool HasPendingOutput();
   void FlushPendingOutput();
@@ -69,12 +74,14 @@ class NetStream {
   // The stream has ended (read end of file or a connection error).
   bool Ended() const { return endCause_.load() != 0; }
   // Why the connection is gone: ERROR_GRACEFUL_DISCONNECT when the bridge
-  // closed it, else the socket's error (ECONNRESET, ETIMEDOUT, ...).
+  // closed it, ERROR_NEGOTIATION_BACKLOG when it was given up on (see
+  // kMaxPendingOutput), else the socket's error (ECONNRESET, ETIMEDOUT, ...).
   int32_t LossCause() const;
 
  private:
   bool PumpLocked();
   void NoteEnd(ssize_t result);
+  void GiveUp(int32_t cause);
   ssize_t TakeQueued(uint8_t* buffer, std::size_t length);
   void SignalQueued(bool waiting);
   bool FlushLocked();
@@ -94,7 +101,9 @@ class NetStream {
   std::vector<TelnetCommand> commands_;
 
   std::mutex outLock_;
-  std::vector<uint8_t> pending_;  // Telnet bytes that must go out next
+  // Telnet bytes that must go out next: those from pendingHead_ on.
+  std::vector<uint8_t> pending_;
+  std::size_t pendingHead_ = 0;
   std::vector<uint8_t> encoded_;
 };
 

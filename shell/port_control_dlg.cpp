@@ -51,9 +51,9 @@ class PortListBox : public QComboBox {
 CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
     : clock_(clock), configFile_(std::move(configFile)) {}
 
-// A connect still under way ends within its time limit; the port is closed
-// after it.
+// A connect still under way is broken off; the port is closed after it.
 CPortControlDlg::~CPortControlDlg() {
+  if (connecting_) serialPort_.BreakOffNetworkWaits();
   if (connector_.joinable()) connector_.join();
   serialPort_.Close();
 }

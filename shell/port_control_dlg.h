@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "console/host.h"
+#include "console/mower_frame.h"
 #include "serial/port_slots.h"
 #include "shell/dialog_com_line.h"
 #include "shell/port_traffic.h"
@@ -69,7 +70,7 @@ class CPortControlDlg : public QDialog, public ILink {
   // A connection to a network bridge is being made.
   bool IsConnecting() const { return connecting_; }
   // The first pause before trying a bridge again; it doubles up to 30 s.
-  // Applies from the next retrying on.
+  // Applies from the next open asked for on.
   void SetReconnectFirstStep(int ms) { reconnectFirstStepMs_ = ms; }
   // The telemetry's connection state and warnings, shown in the status
   // tooltip below the link's reason; empty: none.
@@ -81,7 +82,8 @@ class CPortControlDlg : public QDialog, public ILink {
   // The link opened or closed; the text says why when it was lost.
   void linkChanged(bool open, const QString& reason);
   // The link closed because its device was lost, and opened again by itself
-  // once the device came back.
+  // once the device came back (a bridge: once the mower answered through
+  // it). A bridge lost again before that was never back: no second loss.
   void linkLost(const QString& reason);
   void linkReopened();
   // LinkStateText() changed.
@@ -121,6 +123,11 @@ class CPortControlDlg : public QDialog, public ILink {
   void BeginConnect(const std::string& device, OpenPurpose purpose);
   void FinishConnect(std::uint32_t attempt);
   void OnConnectOutcome(std::int32_t result, const std::string& device, OpenPurpose purpose);
+  // Ends the connect under way as soon as its helper sees it; the outcome
+  // is then dropped.
+  void BreakOffConnect();
+  // Watches the bytes of a new link for the mower's first answer frame.
+  void NoteAnswers(const std::uint8_t* bytes, std::uint32_t count);
   void StartRetrying(const std::string& device);
   void ScheduleRetry();
   void StopRetrying();
@@ -165,6 +172,11 @@ class CPortControlDlg : public QDialog, public ILink {
   ReconnectBackoff backoff_;
   int nextRetryMs_ = 0;
   QTimer retryTimer_;
+  // The mower's frames on the link, up to the first whole one.
+  FrameAssembler answers_;
+  // A retry reopened the link, but the mower has not answered through it
+  // yet: its reopening is not told, and neither is its loss.
+  bool reopenUntold_ = false;
   std::unique_ptr<SerialPortMonitor> portMonitor_;
   QSocketNotifier* portNotifier_ = nullptr;
 

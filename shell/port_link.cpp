@@ -118,11 +118,15 @@ void CPortControlDlg::ShowLinkState(bool open) {
 void CPortControlDlg::OnOpenPort() {
   const std::string device = RequestedDevice();
   // While a connect is under way the helper owns the port: the same bridge
-  // asked for again takes that connect over; anything else is opened once
-  // it is over.
+  // asked for again takes that connect over; anything else breaks it off
+  // and is opened once it is over.
   if (connecting_) {
-    if (device == connectDevice_) BeginConnect(device, OpenPurpose::Click);
-    else openWhenFree_ = true;
+    if (device == connectDevice_) {
+      BeginConnect(device, OpenPurpose::Click);
+    } else {
+      BreakOffConnect();
+      openWhenFree_ = true;
+    }
     return;
   }
   if (IsNetworkAddress(device) && !serialPort_.IsOpen()) {
@@ -164,6 +168,9 @@ std::int32_t CPortControlDlg::OpenLink(const std::string& device) {
 
 void CPortControlDlg::ShowOpenedLink(const std::string& device) {
   serialPort_.StartListening();
+  backoff_.LinkMade(ReconnectBackoff::Clock::now());
+  answers_.Reset();
+  reopenUntold_ = false;
   StopWatch();
   StopRetrying();
   openDevice_ = device;
@@ -175,9 +182,7 @@ void CPortControlDlg::ShowOpenedLink(const std::string& device) {
 void CPortControlDlg::OnClosePort() {
   StopWatch();
   StopRetrying();
-  // A connect under way cannot be broken off; its link is closed once it
-  // is made.
-  if (connecting_) connectCancelled_ = true;
+  if (connecting_) BreakOffConnect();
   openWhenFree_ = false;
   CloseLink({});
   SetLinkState(LinkState::Closed);
@@ -197,6 +202,7 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
     std::uint32_t count = 0;
     serialPort_.Read(buffer, kReadChunk, &count, nullptr, INFINITE);
     LogRx(buffer, count);
+    if (!backoff_.answered()) NoteAnswers(buffer, count);
     if (rxByteHandler_)
       for (std::uint32_t i = 0; i < count; ++i) rxByteHandler_(buffer[i]);
     read = true;
@@ -210,8 +216,12 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
                : QStringLiteral("%1 is gone: the device was unplugged or stopped answering.")
                      .arg(QString::fromStdString(openDevice_));
     if (settings_.expertMode) AddTrafficLine(rxList_, txList_, reason.toStdString());
+    // Only a sound link starts the retries' steps afresh: a bridge that
+    // takes the connection and drops it at once is not tried every second.
+    backoff_.LinkLost(ReconnectBackoff::Clock::now());
+    const bool told = !std::exchange(reopenUntold_, false);
     CloseLink(reason);
-    emit linkLost(reason);
+    if (told) emit linkLost(reason);
     if (settings_.autoReopen && bridge) {
       StartRetrying(openDevice_);
       SetStatusTip(reason +
@@ -223,6 +233,15 @@ bool CPortControlDlg::OnSerialNotify(std::uint32_t param1) {
     SetLinkState(LinkState::Lost);
   }
   return read;
+}
+
+void CPortControlDlg::NoteAnswers(const std::uint8_t* bytes, std::uint32_t count) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!answers_.Push(bytes[i])) continue;
+    backoff_.AnswerCarried();
+    if (std::exchange(reopenUntold_, false)) emit linkReopened();
+    return;
+  }
 }
 
 bool CPortControlDlg::event(QEvent* event) {
@@ -292,15 +311,17 @@ void CPortControlDlg::OnWatchWake() {
 // answers each setting), then hands the outcome back as a posted event.
 void CPortControlDlg::BeginConnect(const std::string& device, OpenPurpose purpose) {
   if (connecting_) {
-    // The same bridge asked for again: the connect under way serves, and a
-    // click asked for it once more even if Close came in between.
+    // The same bridge asked for again: the connect under way serves; one
+    // broken off is followed by a new one.
     if (device == connectDevice_ && purpose == OpenPurpose::Click) {
-      connectCancelled_ = false;
-      openWhenFree_ = false;
-      connectPurpose_ = purpose;
+      openWhenFree_ = connectCancelled_;
+      if (!connectCancelled_) connectPurpose_ = purpose;
     }
     return;
   }
+  // An open asked for by the user or the start-up tries again from the
+  // first step.
+  if (purpose != OpenPurpose::Retry) backoff_ = ReconnectBackoff(reconnectFirstStepMs_);
   connecting_ = true;
   connectCancelled_ = false;
   connectDevice_ = device;
@@ -325,6 +346,11 @@ void CPortControlDlg::BeginConnect(const std::string& device, OpenPurpose purpos
     QCoreApplication::postEvent(this, new ConnectDoneEvent(attempt));
   });
   if (connectOutcome_.wait_for(kConnectGrace) == std::future_status::ready) FinishConnect(attempt);
+}
+
+void CPortControlDlg::BreakOffConnect() {
+  connectCancelled_ = true;
+  serialPort_.BreakOffNetworkWaits();
 }
 
 void CPortControlDlg::FinishConnect(std::uint32_t attempt) {
@@ -359,7 +385,7 @@ void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& d
                                .arg(QString::fromStdString(device));
       SetStatusTip(said);
       if (settings_.expertMode) AddTrafficLine(rxList_, txList_, said.toStdString());
-      emit linkReopened();
+      reopenUntold_ = true;  // told once the mower answers through it
     }
     return;
   }
@@ -394,7 +420,6 @@ void CPortControlDlg::OnConnectOutcome(std::int32_t result, const std::string& d
 void CPortControlDlg::StartRetrying(const std::string& device) {
   retryDevice_ = device;
   retrying_ = true;
-  backoff_ = ReconnectBackoff(reconnectFirstStepMs_);
   ScheduleRetry();
   emit linkStateChanged();
 }

@@ -16,4 +16,11 @@ int ReconnectBackoff::NextDelayMs() {
   return static_cast<int>(std::min<long long>(delay, longestStepMs_));
 }
 
+bool ReconnectBackoff::LinkLost(Clock::time_point now) {
+  const bool sound = answered_ && now - madeAt_ >= kSoundAfter;
+  if (sound) Reset();
+  answered_ = false;
+  return sound;
+}
+
 }  // namespace verdelo

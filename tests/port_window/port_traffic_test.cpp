@@ -138,5 +138,20 @@ TEST(ReconnectBackoff, DoublesFromOneSecondToThirtyAndStartsOverAfterReset) {
   EXPECT_EQ(quick.NextDelayMs(), 100);
 }
 
+// Only a link that carried an answer and stood 10 s starts the steps afresh.
+TEST(ReconnectBackoff, OnlyASoundLinkLostStartsTheStepsAfresh) {
+  struct Case { bool answered; int stoodMs; bool sound; };
+  for (const Case& c : {Case{false, 0, false}, Case{false, 60000, false}, Case{true, 9999, false},
+                        Case{true, 10000, true}}) {
+    ReconnectBackoff backoff;
+    for (int i = 0; i < 3; ++i) backoff.NextDelayMs();
+    const ReconnectBackoff::Clock::time_point made{std::chrono::hours(1)};
+    backoff.LinkMade(made);
+    if (c.answered) backoff.AnswerCarried();
+    EXPECT_EQ(backoff.LinkLost(made + std::chrono::milliseconds(c.stoodMs)), c.sound) << c.stoodMs;
+    EXPECT_EQ(backoff.NextDelayMs(), c.sound ? 1000 : 8000) << c.stoodMs;
+  }
+}
+
 }  // namespace
 }  // namespace verdelo

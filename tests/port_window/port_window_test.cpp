@@ -431,8 +431,9 @@ TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpe
 }
 
 // Unreachable at start: no box, the reason in the status, and tries with a
-// growing pause until the bridge listens. Lost later: the link closes with
-// its reason and is reconnected the same way; Close ends the trying.
+// growing pause until the bridge listens; the link counts as reopened once
+// the mower answers through it. Lost later: the link closes with its reason
+// and is reconnected the same way; Close ends the trying.
 TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseStopsIt) {
   LoopbackBridge bridge("127.0.0.1", 0, -1);
   WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1",
@@ -457,13 +458,14 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   ASSERT_TRUE(bridge.Accept());
   EXPECT_EQ(Status(), "PORT OPENED");
   EXPECT_FALSE(window->IsWaitingForDevice());
-  EXPECT_EQ(reopened.count(), 1);
+  EXPECT_EQ(reopened.count(), 0);
   const auto* rx = Get<TrafficList>(1000);
   ASSERT_GE(rx->count(), 1);
   EXPECT_TRUE(rx->text(0).contains(QString::fromStdString(bridge.Address("tcp"))))
       << rx->text(0).toStdString();  // the expert's note on the connection
-  bridge.Send({0x0F, 0xFF, 0x00});
-  ASSERT_TRUE(AwaitEvents([&] { return received.size() == 3; }));
+  bridge.Send({0x0F, 0xFF, 0x00, 0x01, 0x02});
+  ASSERT_TRUE(AwaitEvents([&] { return received.size() == 5; }));
+  EXPECT_EQ(reopened.count(), 1);
 
   bridge.Close();  // the bridge ends the connection; it still listens
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 0; }));
@@ -472,8 +474,9 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   EXPECT_TRUE(reason.contains("closed the connection")) << reason.toStdString();
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().startsWith(reason));
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
-  EXPECT_EQ(reopened.count(), 2);
   ASSERT_TRUE(bridge.Accept());
+  bridge.Send({0x0F, 0x00, 0x7F, 0x01, 0x00});
+  ASSERT_TRUE(AwaitEvents([&] { return reopened.count() == 2; }));
 
   // Lost again and closed by the user: no more tries.
   bridge.Close(true);
@@ -484,6 +487,68 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   EXPECT_EQ(window->portOpen(), 0);
   EXPECT_EQ(reopened.count(), 2);
   EXPECT_TRUE(boxes.texts.empty());
+}
+
+// A bridge that takes each connection and drops it at once, with or
+// without an answer of the mower first, is tried with growing pauses, not
+// at the first step each time. A link the mower never answered through was
+// never back: the loss is told once, the reopenings not at all.
+TEST_F(PortWindow, ABridgeThatDropsEachConnectionSoonIsTriedWithGrowingPauses) {
+  for (const bool answers : {false, true}) {
+    SCOPED_TRACE(answers ? "answers first" : "drops at once");
+    LoopbackBridge bridge;
+    WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1"});
+    window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
+    window->SetReconnectFirstStep(40);
+    QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
+    QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
+    std::vector<qint64> accepted;
+    QElapsedTimer since;
+    since.start();
+    QTimer dropper;  // the bridge's side, beside the window's event loop
+    QObject::connect(&dropper, &QTimer::timeout, [&] {
+      if (!bridge.Accept(0)) return;
+      accepted.push_back(since.elapsed());
+      if (answers) bridge.Send({0x0F, 0x00, 0x7F, 0x01, 0x00});
+      bridge.Close();
+    });
+    dropper.start(2);
+    window->Create(nullptr);
+    ASSERT_TRUE(AwaitEvents([&] { return accepted.size() == 5; }, 3000)) << accepted.size();
+    RunEvents(100);  // the last loss comes in; the next try is 640 ms away
+    for (std::size_t i = 1; i < accepted.size(); ++i)  // 40, 80, 160, 320 ms (coarse timers)
+      EXPECT_GE(accepted[i] - accepted[i - 1], (40 << (i - 1)) * 9 / 10) << i;
+    EXPECT_EQ(lost.count(), answers ? 5 : 1);
+    EXPECT_EQ(reopened.count(), answers ? 4 : 0);
+    window.reset();
+  }
+}
+
+// Close, another port chosen or the window closed while an RFC 2217 bridge
+// keeps the connect waiting: the connect ends at once, not at its limit.
+TEST_F(PortWindow, AConnectKeptWaitingEndsAtOnceOnCloseAnotherPortOrTheWindowClosed) {
+  enum Action { kCloseButton, kAnotherPort, kWindowClosed };
+  for (const Action action : {kCloseButton, kAnotherPort, kWindowClosed}) {
+    SCOPED_TRACE(action);
+    LoopbackBridge silent;
+    CreateOnPty({"[COM2]" + silent.Address("rfc2217"), "[COMPORT]1"});
+    BoxCloser boxes;
+    Get<QPushButton>(3)->click();
+    ASSERT_TRUE(silent.Accept());
+    ASSERT_TRUE(window->IsConnecting());
+    QElapsedTimer took;
+    took.start();
+    if (action == kCloseButton) Get<QPushButton>(5)->click();
+    if (action == kAnotherPort) Get<QComboBox>(1004)->setCurrentIndex(0);
+    if (action == kWindowClosed) window.reset();
+    if (window) {
+      EXPECT_TRUE(AwaitEvents([&] { return !window->IsConnecting(); }, 1000));
+      EXPECT_EQ(window->portOpen(), 0);
+    }
+    EXPECT_LT(took.elapsed(), 1000);
+    window.reset();
+    EXPECT_TRUE(boxes.texts.empty());
+  }
 }
 
 }  // namespace

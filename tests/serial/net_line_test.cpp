@@ -270,5 +270,56 @@ TEST(NetLine, Rfc2217BridgeThatNeverAnswersIsNoAnswer) {
   EXPECT_FALSE(line.IsOpen());
 }
 
+// A set-up the bridge keeps waiting, broken off from another thread at each
+// step, ends at once whatever the time limit; the settings that follow too.
+TEST(NetLine, Rfc2217SetUpBrokenOffEndsAtOnceInEveryStep) {
+  for (const std::size_t asked : {0u, 38u, 31u}) {  // the offers, opening settings, Configure
+    SCOPED_TRACE(asked);
+    LoopbackBridge bridge;
+    CComLine line;
+    if (asked == 31) {
+      ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+    }
+    auto waiting = std::async(std::launch::async, [&] {
+      return asked == 31 ? line.Configure(19200, 8, kParityNone, kStopBitsOne)
+                         : line.Open(bridge.Address("rfc2217"), 0, 0, true);
+    });
+    if (asked != 31) {
+      ASSERT_TRUE(bridge.Accept());
+      EXPECT_EQ(bridge.Receive(15).size(), 15u);
+      if (asked == 38) bridge.Send({kIac, kDo, 44});
+    }
+    EXPECT_EQ(bridge.Receive(asked).size(), asked);
+    const auto start = Clock::now();
+    line.BreakOffNetworkWaits();
+    EXPECT_EQ(Within(waiting, 1000), ERROR_OPERATION_ABORTED);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(line.SetFlowControl(kFlowOff),
+              line.IsOpen() ? ERROR_OPERATION_ABORTED : ERROR_INVALID_HANDLE);
+  }
+}
+
+// A bridge that floods offers to refuse and never reads the refusals: past
+// their bound the line is lost with its reason, rather than let them grow.
+TEST(NetLine, Rfc2217BridgeThatFloodsNegotiationsAndNeverReadsIsALostLine) {
+  LoopbackBridge bridge("127.0.0.1", 4096);
+  CComLine line;
+  ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+  Bytes flood;
+  for (int i = 0; i < (16 << 20) / 3; ++i) flood.insert(flood.end(), {kIac, kWill, kOptionEcho});
+  auto flooding = std::async(std::launch::async, [&] {
+    try {
+      bridge.Send(flood);
+    } catch (const std::exception&) {  // the line gave up
+    }
+  });
+  EXPECT_EQ(line.WaitForEvent(nullptr, 5000), kDeviceLostErrno);
+  EXPECT_EQ(line.LostCause(), ERROR_NEGOTIATION_BACKLOG);
+  EXPECT_EQ(DescribeLineLoss(line.LostCause()),
+            "the bridge sends negotiations faster than it reads them");
+  line.Close();
+  flooding.wait();
+}
+
 }  // namespace
 }  // namespace verdelo
