@@ -6,16 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "console/text.h"
 
 namespace verdelo {
 
 std::vector<ConfigEntry> ParseConfigText(std::string_view bytes) {
-  const std::size_t nul = bytes.find('\0');
-  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
   const std::string text = Cp1252ToUtf8(bytes);
 
   std::vector<ConfigEntry> entries;
@@ -38,27 +39,73 @@ std::vector<ConfigEntry> ParseConfigText(std::string_view bytes) {
   return entries;
 }
 
-std::vector<ConfigEntry> ReadConfigFile(const std::filesystem::path& path) {
-  // A configuration file is small; anything beyond this is not one.
-  constexpr off_t kMaxSize = 16 * 1024 * 1024;
+namespace {
+
+std::string Unreadable(const char* why) {
+  return std::string("cannot be read: ") + why + "; the defaults hold";
+}
+
+std::string Unreadable(int error) {
+  switch (error) {
+    case EWOULDBLOCK:
+      return Unreadable("held by another program's lock");
+    case EISDIR:
+      return Unreadable("it is a folder");
+    default:
+      return Unreadable(std::strerror(error));
+  }
+}
+
+}  // namespace
+
+ConfigFileBytes ReadConfigBytes(const std::filesystem::path& path) {
+  ConfigFileBytes file;
   // Non-blocking, so a FIFO of that name cannot stall start-up.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string bytes;
+  if (fd < 0) {
+    // No file is no trouble: the defaults hold.
+    const int error = errno;
+    file.found = error != ENOENT;
+    if (file.found) file.trouble = Unreadable(error);
+    return file;
+  }
+  file.found = true;
   struct stat st {};
-  if (::flock(fd, LOCK_SH | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.resize(static_cast<std::size_t>(std::min(st.st_size, kMaxSize)));
+  if (::fstat(fd, &st) != 0) {
+    file.trouble = Unreadable(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    file.trouble = Unreadable(EISDIR);
+  } else if (!S_ISREG(st.st_mode)) {
+    file.trouble = Unreadable("it is not a regular file");
+  } else if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    file.trouble = Unreadable(errno);
+  } else {
+    file.cut = static_cast<std::uint64_t>(st.st_size) > kMaxConfigSize;
+    file.bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), kMaxConfigSize));
     std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    while (done < file.bytes.size()) {
+      const ssize_t n = ::read(fd, file.bytes.data() + done, file.bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        file.trouble = Unreadable(errno);
+        done = 0;  // a file read in part is not used
+      }
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
-    bytes.resize(done);
+    file.bytes.resize(done);
+    if (file.cut && file.trouble.empty())
+      file.trouble = Format("is longer than %zu MB; only its first %zu MB are read",
+                            kMaxConfigSize >> 20, kMaxConfigSize >> 20);
   }
   ::close(fd);
-  return ParseConfigText(bytes);
+  return file;
+}
+
+std::vector<ConfigEntry> ReadConfigFile(const std::filesystem::path& path, std::string* trouble) {
+  const ConfigFileBytes file = ReadConfigBytes(path);
+  if (trouble != nullptr) *trouble = file.trouble;
+  return ParseConfigText(file.bytes);
 }
 
 void ApplyConfig(const std::vector<ConfigEntry>& entries,

@@ -16,14 +16,31 @@ struct ConfigEntry {
 };
 
 // Splits the file's bytes (Windows-1252) into entries. Only text followed by
-// LF is a line, and a CR right before the LF is not part of it; the text
-// ends at the first 0 byte; lines without a "[" followed later by a "]" are
-// skipped.
+// LF is a line, and a CR right before the LF is not part of it; lines
+// without a "[" followed later by a "]" are skipped. A 0 byte is a character
+// like any other control character: it spoils only the key or value it is in.
 std::vector<ConfigEntry> ParseConfigText(std::string_view bytes);
 
-// Reads the file whole under a shared lock. A missing, locked or empty file
-// gives no entries.
-std::vector<ConfigEntry> ReadConfigFile(const std::filesystem::path& path);
+// A configuration file is small; what lies beyond this many bytes is not read.
+inline constexpr std::size_t kMaxConfigSize = 16 * 1024 * 1024;
+
+// The file as the windows and the config check all read it: whole, under a
+// shared lock, at most kMaxConfigSize bytes.
+struct ConfigFileBytes {
+  bool found = false;  // something is at the path (it may still be unreadable)
+  // Empty when the file was read whole or is absent; otherwise what follows
+  // the file's name in a message: "cannot be read: it is a folder", or that
+  // only its first part is read.
+  std::string trouble;
+  bool cut = false;  // longer than kMaxConfigSize; `bytes` holds its start
+  std::string bytes;
+};
+ConfigFileBytes ReadConfigBytes(const std::filesystem::path& path);
+
+// The entries of the file. A missing, unreadable or empty file gives none;
+// `trouble`, when given, receives ConfigFileBytes::trouble.
+std::vector<ConfigEntry> ReadConfigFile(const std::filesystem::path& path,
+                                        std::string* trouble = nullptr);
 
 enum class ConfigKind {
   Number,    // acts only when a "%d" number can be read; gets that number

@@ -198,6 +198,9 @@ class MowerConsole {
 
   void OpenDataLog();
   void NoteDataLogResult(bool written);
+  // Writes one line, opening the log first when it is closed; closes it
+  // again when the line cannot be written.
+  bool AppendToDataLog(const std::string& line);
 
   std::vector<IValueObserver*> observers_;
   std::vector<ILogEventObserver*> logEventObservers_;

@@ -16,6 +16,8 @@ std::string DescribeLogFailure(int error) {
       return "held by another program (a second Verdelo in this folder?)";
     case EISDIR:
       return "it is a folder";
+    case ENOENT:
+      return "its folder is gone";
     default:
       return std::strerror(error);
   }
@@ -28,15 +30,26 @@ void MowerConsole::OpenDataLog() {
   NoteDataLogResult(dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append));
 }
 
-void MowerConsole::WriteLogLine(const std::string& text) {
+bool MowerConsole::AppendToDataLog(const std::string& line) {
   const bool open =
       dataLog_.IsOpen() || dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);
-  const LocalTime now = host_.clock.Now();
-  const bool written = open && dataLog_.WriteLine(FormatDataLogLine(now, values_, text));
-  NoteDataLogResult(written);
+  const bool written = open && dataLog_.WriteLine(line);
   // Opened afresh for the next line, which then also meets a file put in
   // its place meanwhile.
   if (open && !written) dataLog_.Close();
+  return written;
+}
+
+void MowerConsole::WriteLogLine(const std::string& text) {
+  const LocalTime now = host_.clock.Now();
+  const std::string line = FormatDataLogLine(now, values_, text);
+  const bool wasOpen = dataLog_.IsOpen();
+  bool written = AppendToDataLog(line);
+  // A log deleted while open is made again under its name at once, so this
+  // line already lands where it is seen; without its folder that fails and
+  // is told like any other failure.
+  if (!written && wasOpen && dataLog_.lastError() == ENOENT) written = AppendToDataLog(line);
+  NoteDataLogResult(written);
   if (!text.empty())
     for (ILogEventObserver* observer : logEventObservers_) observer->OnLogEvent(text, now);
 }

@@ -93,6 +93,9 @@ class IWindowHost {
   // The data log cannot be opened or written: `reason` says why. Empty: it
   // is written again. Called once for each change, not for every line.
   virtual void ShowDataLogTrouble(const std::string& reason) = 0;
+  // config.txt is there but cannot be read, or only in part: `trouble`
+  // says how, as the words that follow the file's name. Called at start-up.
+  virtual void ShowConfigTrouble(const std::string& trouble) = 0;
 };
 
 }  // namespace verdelo

@@ -67,7 +67,9 @@ void MowerConsole::ReadConfiguration() {
   std::vector<ConfigKey> keys;
   for (const ConfigKeyInfo& key : ConsoleConfigKeys())
     keys.push_back({std::string(key.name), key.kind, actions.at(key.name)});
-  ApplyConfig(ReadConfigFile(host_.configFile), keys);
+  std::string trouble;
+  ApplyConfig(ReadConfigFile(host_.configFile, &trouble), keys);
+  if (!trouble.empty()) host_.window.ShowConfigTrouble(trouble);
 
   if (showSplash) host_.window.ShowAboutModal();
 }

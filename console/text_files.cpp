@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -56,6 +57,12 @@ void TextFileWriter::Close() {
 bool TextFileWriter::WriteLine(std::string_view utf8Text) {
   if (fd_ < 0) {
     lastError_ = EBADF;
+    return false;
+  }
+  // One fstat per line: a file without a name left is a deleted one.
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0 && st.st_nlink == 0) {
+    lastError_ = ENOENT;
     return false;
   }
   std::string bytes = Utf8ToCp1252(utf8Text);

@@ -27,11 +27,13 @@ class TextFileWriter {
 
   // Writes one line (UTF-8 in, Windows-1252 on disk) followed by CR LF.
   // A line is written whole or not at all: a short write (full disk, file
-  // size limit) is rolled back so the file never holds half a line.
+  // size limit) is rolled back so the file never holds half a line. A file
+  // deleted while open (alone or with its folder) takes no more lines, as
+  // no one would see them.
   bool WriteLine(std::string_view utf8Text);
 
   // Why the last Open or WriteLine failed: an errno value (EWOULDBLOCK when
-  // another program holds the file).
+  // another program holds the file, ENOENT when it was deleted while open).
   int lastError() const { return lastError_; }
 
  private:

@@ -34,6 +34,7 @@ int QtOptionLength(std::string_view argument) {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   using Action = CommandLine::Action;
   CommandLine result;
+  bool listPorts = false, checkConfig = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     Action asked;
@@ -57,8 +58,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                                  : "unexpected argument '" + argument + "'";
       return result;
     }
+    listPorts = listPorts || asked == Action::ListPorts;
+    checkConfig = checkConfig || asked == Action::CheckConfig;
     // The first of several actions wins; help always does.
     if (result.action == Action::RunConsole || asked == Action::Help) result.action = asked;
+  }
+  // The two reports on the configuration go together.
+  if (listPorts && checkConfig && result.action != Action::Help && result.action != Action::Version) {
+    result.action = Action::ListPorts;
+    result.alsoCheckConfig = true;
   }
   return result;
 }
@@ -79,7 +87,8 @@ Options:
       --check-config
                     explain config.txt as the program reads it: each key as
                     understood, values it corrects, unknown keys; exit 1 when
-                    there is something to warn about
+                    there is something to warn about (with --list-ports:
+                    both, the listing first)
       --desktop     work in the folder Verdelo of your home folder (made when
                     missing), as when started from the desktop's menu
 Without an option the console window starts in the current folder. Qt's own

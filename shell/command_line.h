@@ -13,6 +13,9 @@ struct CommandLine {
   // --desktop: the console works in ~/Verdelo (made when missing), as when
   // started from the desktop's menu.
   bool desktopFolder = false;
+  // --list-ports with --check-config: the listing, then the check, whose
+  // result is the exit status.
+  bool alsoCheckConfig = false;
   std::string error;  // with Action::Error: the one-line message
 };
 

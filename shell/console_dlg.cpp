@@ -137,9 +137,16 @@ void CKelvoPCDlg::ShowDataLogTrouble(const std::string& reason) {
   UpdateTitle();
 }
 
+void CKelvoPCDlg::ShowConfigTrouble(const std::string& trouble) {
+  const std::string name = configFile_.filename().string();
+  configState_ = QString::fromStdString(name + " " + trouble);
+  std::cerr << "verdelo: " << configFile_.string() << " " << trouble << std::endl;
+  UpdateTitle();
+}
+
 void CKelvoPCDlg::UpdateTitle() {
   QString title = QString::fromUtf8(ConsoleWindowTemplate().caption);
-  for (const QString& part : {linkState_, dataLogState_})
+  for (const QString& part : {linkState_, dataLogState_, configState_})
     if (!part.isEmpty()) title += QStringLiteral(" \u2014 ") + part;
   setWindowTitle(title);
 }

@@ -56,6 +56,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   void ShowAboutModal() override;
   void CreatePortWindow() override;
   void ShowDataLogTrouble(const std::string& reason) override;
+  void ShowConfigTrouble(const std::string& trouble) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,7 +65,8 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
  private:
   void BuildWindow();
   void ConnectNotifications();
-  // The caption, then the link's state, then any trouble with the data log.
+  // The caption, then the link's state, then any trouble with the data log
+  // and with config.txt.
   void UpdateTitle();
 
   std::filesystem::path configFile_;
@@ -83,6 +85,7 @@ class CKelvoPCDlg : public QDialog, public ITimers, public IPacing, public IWind
   std::unique_ptr<TelemetryBridge> telemetry_;
   QString linkState_;
   QString dataLogState_;
+  QString configState_;
 };
 
 }  // namespace verdelo

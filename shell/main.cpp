@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
       std::error_code error;
       std::cout << verdelo::FormatPortListing(verdelo::CurrentPortSlots(config), config,
                                               std::filesystem::is_regular_file(config, error));
-      return 0;
+      return command.alsoCheckConfig ? CheckConfig() : 0;
     }
     case Action::CheckConfig:
       return CheckConfig();

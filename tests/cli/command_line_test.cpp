@@ -1,9 +1,13 @@
 // The command line and the config check, without a window.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "console/config_file.h"
 #include "shell/command_line.h"
 #include "shell/config_check.h"
 #include "shell/port_listing.h"
@@ -12,12 +16,14 @@ namespace verdelo {
 namespace {
 
 using Action = CommandLine::Action;
+using Lines = std::vector<std::string>;
 
 TEST(CommandLine, OptionsQtOptionsAndMistakes) {
   struct Case {
     std::vector<std::string> arguments;
     Action action;
     std::string error;
+    bool alsoCheckConfig = false;
   };
   const Case cases[] = {
       {{}, Action::RunConsole, ""},
@@ -37,12 +43,17 @@ TEST(CommandLine, OptionsQtOptionsAndMistakes) {
       {{"--help", "--nope"}, Action::Error, "unknown option '--nope'"},
       {{"config.txt"}, Action::Error, "unexpected argument 'config.txt'"},
       {{"--desktop"}, Action::RunConsole, ""},
+      // The two reports on the configuration go together, the listing first.
+      {{"--list-ports", "--check-config"}, Action::ListPorts, "", true},
+      {{"--check-config", "--desktop", "--list-ports"}, Action::ListPorts, "", true},
+      {{"--check-config", "--list-ports", "--help"}, Action::Help, ""},
   };
   for (const Case& c : cases) {
     const CommandLine got = ParseCommandLine(c.arguments);
     const std::string shown = c.arguments.empty() ? "(none)" : c.arguments.front();
     EXPECT_EQ(got.action, c.action) << shown;
     EXPECT_EQ(got.error, c.error) << shown;
+    EXPECT_EQ(got.alsoCheckConfig, c.alsoCheckConfig) << shown;
   }
 }
 
@@ -90,6 +101,20 @@ TEST(ConfigCheck, EachKeyAsTheProgramUnderstandsIt) {
       {"[MQTT_BROKER]hub.local", "not mqtt://HOST:PORT or mqtts://HOST:PORT; telemetry cannot connect", true},
       {"[MQTT_NAME]front/lawn", "not a topic name (letters, digits, - and _); \"verdelo\" is used", true},
       {"[MQTT_COMMANDS]1", " -> on", false},
+      // The program reads a number no further than its digits.
+      {"[ALARM_TIMER]60 000", "\" 000\" after the number is ignored; read as 60 ms", true},
+      {"[SCHEDULER_TIMER]0x10",
+       "\"x10\" after the number is ignored; a period of 0 ms is outside 10 to 2147483647 ms; 10 ms is used", true},
+      {"[VMIN_PULS_CHARGE]1e9", "\"e9\" after the number is ignored; read as 1", true},
+      {"[VMIN_PULS_CHARGE]22000 mV ", " -> 22000", false},
+      {"[GO_BACK]0x1", "\"x1\" after the number is ignored; read as 0: switches nothing on", true},
+      // Addresses the port window would refuse to open.
+      {"[COM1]tcp://", "not tcp://HOST:PORT or rfc2217://HOST:PORT with a PORT of 1 to 65535; "
+                       "COM1 cannot be opened", true},
+      {"[COM2]tcp://host:99999", "COM2 cannot be opened", true},
+      {"[COM3]rfc2217://:", "COM3 cannot be opened", true},
+      {"[COM4]tcp://[::1:5000", "COM4 cannot be opened", true},
+      {"[COM5]RFC2217://[::1]:5000\t", " -> COM5 opens RFC2217://[::1]:5000", false},
   };
   for (const Case& c : cases) {
     const ConfigReport report = CheckConfigText(std::string(c.line) + "\n");
@@ -122,6 +147,38 @@ TEST(ConfigCheck, PeriodsCorrectedAtStartAndLinesNotRead) {
   EXPECT_EQ(unterminated.lines.back(), "warning: the last line has no line end and is not read");
   EXPECT_EQ(CheckConfigText("[GO_BACK]1\r\n \r").warnings, 0);
   EXPECT_EQ(CheckConfigText("").warnings, 0);
+}
+
+// Whole files: a key given twice, and a 0 byte, which spoils only its line.
+TEST(ConfigCheck, RepeatedKeysAndZeroBytes) {
+  using namespace std::string_literals;
+  const std::pair<std::string, Lines> cases[] = {
+      {"[SCHEDULER_TIMER]500\n[SCHEDULER_TIMER]700\n",
+       {"[SCHEDULER_TIMER]500 -> 500 ms", "[SCHEDULER_TIMER]700 -> 700 ms",
+        "[SCHEDULER_TIMER]700 -> warning: given again; the later line wins"}},
+      {"[SCHED\0ULER_TIMER]500\n[GO_BACK]1\0\n\0\n[SCHEDULER_TIMER]700\n"s,
+       {"[SCHED\\x00ULER_TIMER]500 -> warning: unknown key; ignored",
+        "[GO_BACK]1\\x00 -> warning: \"\\x00\" after the number is ignored; read as on",
+        "[SCHEDULER_TIMER]700 -> 700 ms"}},
+  };
+  for (const auto& [bytes, lines] : cases) EXPECT_EQ(CheckConfigText(bytes).lines, lines) << bytes;
+}
+
+// The check reads the file as the windows do, and says when it cannot.
+TEST(ConfigCheck, AFileThatCannotBeReadOrOnlyInPart) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("verdelo-check-" + std::to_string(::getpid()));
+  const fs::path config = dir / "config.txt";
+  fs::create_directories(config);
+  ConfigReport report = CheckConfigFile(config);
+  EXPECT_EQ(report.lines.back(), "warning: the file cannot be read: it is a folder; the defaults hold");
+  EXPECT_EQ(report.warnings, 1);
+  fs::remove(config);
+  std::ofstream(config) << "[GO_BACK]1\n" << std::string(kMaxConfigSize, '#') << "\n[SCHEDULER_TIMER]5\n";
+  report = CheckConfigFile(config);
+  EXPECT_EQ(report.lines, (Lines{"config file: " + config.string(), "[GO_BACK]1 -> on",
+                                 "warning: the file is longer than 16 MB; only its first 16 MB are read"}));
+  fs::remove_all(dir);
 }
 
 TEST(PortListing, OneLinePerSlotThenTheConfigFile) {

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "console/config_file.h"
 #include "console/control_ids.h"
+#include "console/text_files.h"
 #include "tests/console/console_rig.h"
 
 namespace verdelo::test {
@@ -68,9 +70,11 @@ TEST(ConfigText, KeyIsBetweenTheFirstBrackets) {
   EXPECT_EQ(e[2], (std::pair<std::string, std::string>{"", "e"}));
 }
 
-TEST(ConfigText, TextEndsAtTheFirstZeroByteAndIsReadAsWindows1252) {
-  const std::string bytes("[A]1\r\n[B]2\r\n\0[C]3\r\n", 17);
-  EXPECT_EQ(Entries(bytes).size(), 2u);
+TEST(ConfigText, AZeroByteSpoilsOnlyItsOwnLineAndTextIsReadAsWindows1252) {
+  using namespace std::string_literals;
+  using Pairs = decltype(Entries(""));
+  EXPECT_EQ(Entries("[A]1\r\n[B\0]2\r\n\0[C]3\0\r\n[D]4\r\n"s),
+            (Pairs{{"A", "1"}, {"B\0"s, "2"}, {"C", "3\0"s}, {"D", "4"}}));
   EXPECT_EQ(Entries("[A]\xE9\r\n")[0].second, "\xC3\xA9");
 }
 
@@ -100,6 +104,41 @@ class StartUp : public ::testing::Test {
  protected:
   ConsoleRig rig;
 };
+
+// A config.txt that is there but cannot be read, or only in part, is told
+// with its reason; what was not read keeps its default. None is no trouble.
+TEST(StartUpConfig, AFileThatCannotBeReadIsToldWithItsReason) {
+  TextFileWriter holder;
+  struct Case {
+    std::function<void(ConsoleRig& rig)> make;
+    Strings trouble;
+    int pollPeriod;
+  };
+  const Case cases[] = {
+      {[](ConsoleRig&) {}, {}, 1000},
+      {[](ConsoleRig& rig) { std::filesystem::create_directory(rig.dir / "config.txt"); },
+       {"cannot be read: it is a folder; the defaults hold"}, 1000},
+      {[&](ConsoleRig& rig) {
+         rig.WriteConfig({"[SCHEDULER_TIMER]500"});
+         ASSERT_TRUE(holder.Open(rig.dir / "config.txt", TextFileWriter::Mode::Append));
+       },
+       {"cannot be read: held by another program's lock; the defaults hold"}, 1000},
+      {[](ConsoleRig& rig) {
+         rig.WriteFile("config.txt", "[SCHEDULER_TIMER]500\n" + std::string(kMaxConfigSize, '#') +
+                                         "\n[NO_SPLASH_DIALOG]\n");
+       },
+       {"is longer than 16 MB; only its first 16 MB are read"}, 500},
+  };
+  for (const Case& c : cases) {
+    ConsoleRig rig;
+    c.make(rig);
+    rig.Start();
+    holder.Close();
+    EXPECT_EQ(rig.window.configTrouble, c.trouble);
+    EXPECT_EQ(rig.console.settings().pollPeriod, c.pollPeriod);
+    EXPECT_EQ(rig.window.aboutShown, 1);
+  }
+}
 
 TEST_F(StartUp, WithoutConfigDefaultsAndTheSplashBeforeThePortWindow) {
   rig.Start();

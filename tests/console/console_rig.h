@@ -124,8 +124,10 @@ class FakeWindowHost : public IWindowHost {
   void ShowAboutModal() override;
   void CreatePortWindow() override;
   void ShowDataLogTrouble(const std::string& reason) override { logTrouble.push_back(reason); }
+  void ShowConfigTrouble(const std::string& trouble) override { configTrouble.push_back(trouble); }
   int aboutShown = 0;
   std::vector<std::string> logTrouble;  // every report, "" when the log works again
+  std::vector<std::string> configTrouble;
   int portWindowsCreated = 0;
   std::vector<std::string> order;  // "about", "port" in call order
   std::function<void()> onAbout;

@@ -87,6 +87,15 @@ TEST_F(DataLog, SecondConsoleInTheSameFolderNeverInterleaves) {
   EXPECT_EQ(texts[0], "from the first console");
 }
 
+TEST_F(DataLog, ALogDeletedWhileOpenIsMadeAgainForTheNextLine) {
+  Start();
+  rig.console.WriteLogLine("before");
+  std::filesystem::remove(rig.dir / "Moro-log.txt");
+  rig.console.WriteLogLine("after");
+  EXPECT_EQ(rig.LogTexts(), std::vector<std::string>{"after"});
+  EXPECT_TRUE(rig.window.logTrouble.empty());
+}
+
 TEST_F(DataLog, UnwritableLogLeavesEverythingElseRunning) {
   std::filesystem::create_directory(rig.dir / "Moro-log.txt");  // cannot be opened as a file
   Start();

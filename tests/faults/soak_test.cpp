@@ -140,6 +140,7 @@ class PortWindowHost : public IWindowHost {
   void ShowAboutModal() override { ++aboutShown; }
   void CreatePortWindow() override { port_.Create(nullptr); }
   void ShowDataLogTrouble(const std::string& reason) override { logTrouble.push_back(reason); }
+  void ShowConfigTrouble(const std::string&) override {}
   int aboutShown = 0;
   std::vector<std::string> logTrouble;
 

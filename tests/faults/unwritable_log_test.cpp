@@ -176,6 +176,7 @@ TEST(DataLogTrouble, EachFailureIsToldOnceWithItsReasonAndWhenTheLogWorksAgain) 
     std::function<void(const path& log)> spoil;  // makes the log unwritable
     std::function<void(const path& log)> mend;   // makes it writable again
     std::string reason;
+    bool whileOpen = false;  // spoiled after start, with the log open
   };
   std::optional<TextFileWriter> holder;
   const bool root = ::geteuid() == 0;
@@ -210,14 +211,19 @@ TEST(DataLogTrouble, EachFailureIsToldOnceWithItsReasonAndWhenTheLogWorksAgain) 
          std::filesystem::permissions(log, std::filesystem::perms::all);
        },
        "cannot write Moro-log.txt: Permission denied"},
+      // Lines must not go on into the deleted file, where no one sees them.
+      {"its folder deleted", [](const path& log) { std::filesystem::remove_all(log.parent_path()); },
+       [](const path& log) { std::filesystem::create_directory(log.parent_path()); },
+       "cannot write Moro-log.txt: its folder is gone", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ConsoleRig rig;
     rig.WriteConfig({"[NO_SPLASH_DIALOG]"});
     const path log = rig.dir / MowerConsole::kDataLogName;
-    c.spoil(log);
+    if (!c.whileOpen) c.spoil(log);
     rig.Start();
+    if (c.whileOpen) c.spoil(log);
     for (int i = 0; i < 3; ++i) rig.console.WriteLogLine("lost");
     c.mend(log);
     EXPECT_EQ(rig.window.logTrouble, std::vector<std::string>{c.reason});
