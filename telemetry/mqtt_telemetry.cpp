@@ -8,13 +8,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <deque>
+#include <mutex>
 #include <vector>
 
 #include "telemetry/commands.h"
+#include "telemetry/pacing.h"
 
 namespace verdelo {
 
@@ -28,6 +31,8 @@ constexpr auto kConnectLimit = std::chrono::seconds(10);
 constexpr int kLookMs = 1000;
 // "offline" and the farewell get this long to leave at the end.
 constexpr auto kFarewellLimit = std::chrono::milliseconds(500);
+// A close waits this long for the network thread, the farewell included.
+constexpr auto kCloseLimit = std::chrono::milliseconds(700);
 // Events waiting for the network thread; beyond it the oldest go.
 constexpr std::size_t kMostEvents = 256;
 
@@ -76,13 +81,121 @@ int Millis(std::chrono::nanoseconds span) {
 
 }  // namespace
 
+class MqttTelemetry::Network {
+ public:
+  Network(const TelemetrySettings& settings, std::optional<std::string> password, std::string version,
+          ITelemetryListener& listener, NameLookup lookup, ConnectCall connect);
+  ~Network();
+
+  // The window's thread.
+  void OnValue(ValueId id, int value);
+  void SetLink(LinkState link);
+  void PublishEvent(const std::string& text);
+  void Wake();
+  // From now on the listener is told nothing; a call under way ends first.
+  void Forget();
+
+  // The network thread.
+  void Run();
+
+  const MowerTopics topics_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint64_t> statesPublished_{0};
+  std::atomic<std::uint64_t> eventsPublished_{0};
+  std::atomic<std::uint64_t> connects_{0};
+
+ private:
+  bool Connect();
+  // The broker's address as numbers, or a reason why there is none; empty
+  // both when the console closed meanwhile.
+  std::string LookUp(std::string& reason);
+  void Serve();
+  void WaitBeforeRetry(const std::string& reason);
+  void Flush();
+  void Shutdown();
+  std::string Reason(int rc, int error) const;
+  void Publish(const std::string& topic, const std::string& payload, bool retain);
+  void Report(bool connected, const std::string& text);
+  void DrainWake();
+  static void OnConnect(mosquitto* mosq, void* self, int rc);
+  static void OnDisconnect(mosquitto* mosq, void* self, int rc);
+  static void OnMessage(mosquitto* mosq, void* self, const mosquitto_message* message);
+  static void OnLog(mosquitto* mosq, void* self, int level, const char* text);
+
+  const TelemetrySettings settings_;
+  const std::string version_;
+  const NameLookup lookup_;
+  const ConnectCall connect_;
+  mosquitto* mosq_ = nullptr;
+  std::string setupError_;  // a fault that keeps it from ever connecting
+  int wakeFd_ = -1;
+
+  // Shared between the threads.
+  std::mutex listenerMutex_;
+  ITelemetryListener* listener_;  // none once the console let go
+  std::mutex mutex_;
+  MowerState state_;
+  bool stateDirty_ = false;
+  std::deque<std::string> events_;
+  std::atomic<bool> connected_{false};
+
+  // The network thread's own.
+  StatePacer pacer_;
+  Backoff backoff_;
+  std::size_t attempts_ = 0;  // attempts at a name's addresses
+  TelemetryClock::time_point attemptStart_{};
+  std::string refusal_;    // why the broker refused the last connection
+  std::string lastError_;  // the library's last error message
+};
+
 MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<std::string> password,
-                             std::string version, ITelemetryListener& listener, NameLookup lookup)
-    : settings_(settings),
-      topics_(settings.name),
+                             std::string version, ITelemetryListener& listener, NameLookup lookup,
+                             ConnectCall connect)
+    : net_(std::make_shared<Network>(settings, std::move(password), std::move(version), listener, std::move(lookup),
+                                     std::move(connect))) {
+  std::promise<void> ended;
+  ended_ = ended.get_future();
+  thread_ = std::thread([net = net_, ended = std::move(ended)]() mutable {
+    net->Run();
+    ended.set_value();
+  });
+}
+
+MqttTelemetry::~MqttTelemetry() {
+  net_->stop_ = true;
+  net_->Wake();
+  // A thread still inside the library then (over TLS it looks the broker's
+  // name up itself, as long as the name servers take) is left to finish
+  // alone: the window it tells things to is going.
+  if (ended_.wait_for(kCloseLimit) == std::future_status::ready) {
+    thread_.join();
+  } else {
+    net_->Forget();
+    thread_.detach();
+  }
+}
+
+void MqttTelemetry::OnValue(ValueId id, int value, const LocalTime& /*arrival*/) { net_->OnValue(id, value); }
+
+void MqttTelemetry::SetLink(LinkState link) { net_->SetLink(link); }
+
+void MqttTelemetry::PublishEvent(const std::string& text) { net_->PublishEvent(text); }
+
+const MowerTopics& MqttTelemetry::topics() const { return net_->topics_; }
+
+TelemetryCounts MqttTelemetry::counts() const {
+  return {net_->statesPublished_.load(), net_->eventsPublished_.load(), net_->connects_.load()};
+}
+
+MqttTelemetry::Network::Network(const TelemetrySettings& settings, std::optional<std::string> password,
+                                std::string version, ITelemetryListener& listener, NameLookup lookup,
+                                ConnectCall connect)
+    : topics_(settings.name),
+      settings_(settings),
       version_(std::move(version)),
-      listener_(listener),
-      lookup_(lookup ? std::move(lookup) : NameLookup(&::getaddrinfo)) {
+      lookup_(lookup ? std::move(lookup) : NameLookup(&::getaddrinfo)),
+      connect_(connect ? std::move(connect) : ConnectCall(&mosquitto_connect_async)),
+      listener_(&listener) {
   std::call_once(libraryStarted, [] { mosquitto_lib_init(); });
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   // Two consoles of one name may share a broker for a while (one closing,
@@ -94,10 +207,10 @@ MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<st
   } else if (settings_.broker.host.empty()) {
     setupError_ = BrokerAddressError(settings_.brokerText);
   } else {
-    mosquitto_connect_callback_set(mosq_, &MqttTelemetry::OnConnect);
-    mosquitto_disconnect_callback_set(mosq_, &MqttTelemetry::OnDisconnect);
-    mosquitto_message_callback_set(mosq_, &MqttTelemetry::OnMessage);
-    mosquitto_log_callback_set(mosq_, &MqttTelemetry::OnLog);
+    mosquitto_connect_callback_set(mosq_, &Network::OnConnect);
+    mosquitto_disconnect_callback_set(mosq_, &Network::OnDisconnect);
+    mosquitto_message_callback_set(mosq_, &Network::OnMessage);
+    mosquitto_log_callback_set(mosq_, &Network::OnLog);
     mosquitto_will_set(mosq_, topics_.availability.c_str(), static_cast<int>(std::strlen(kOffline)), kOffline,
                        kQos, true);
     if (!settings_.user.empty())
@@ -126,18 +239,15 @@ MqttTelemetry::MqttTelemetry(const TelemetrySettings& settings, std::optional<st
       }
     }
   }
-  thread_ = std::thread([this] { Run(); });
 }
 
-MqttTelemetry::~MqttTelemetry() {
-  stop_ = true;
-  Wake();
-  if (thread_.joinable()) thread_.join();
+// The last of the console and its network thread to let go frees the client.
+MqttTelemetry::Network::~Network() {
   if (mosq_ != nullptr) mosquitto_destroy(mosq_);
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-void MqttTelemetry::OnValue(ValueId id, int value, const LocalTime& /*arrival*/) {
+void MqttTelemetry::Network::OnValue(ValueId id, int value) {
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
@@ -149,7 +259,7 @@ void MqttTelemetry::OnValue(ValueId id, int value, const LocalTime& /*arrival*/)
   if (wake) Wake();
 }
 
-void MqttTelemetry::SetLink(LinkState link) {
+void MqttTelemetry::Network::SetLink(LinkState link) {
   {
     std::lock_guard lock(mutex_);
     if (!state_.SetLink(link)) return;
@@ -158,7 +268,7 @@ void MqttTelemetry::SetLink(LinkState link) {
   Wake();
 }
 
-void MqttTelemetry::PublishEvent(const std::string& text) {
+void MqttTelemetry::Network::PublishEvent(const std::string& text) {
   if (!connected_) return;
   {
     std::lock_guard lock(mutex_);
@@ -168,25 +278,29 @@ void MqttTelemetry::PublishEvent(const std::string& text) {
   Wake();
 }
 
-TelemetryCounts MqttTelemetry::counts() const {
-  return {statesPublished_.load(), eventsPublished_.load(), connects_.load()};
-}
-
-void MqttTelemetry::Wake() {
+void MqttTelemetry::Network::Wake() {
   const std::uint64_t one = 1;
   [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
 }
 
-void MqttTelemetry::DrainWake() {
+void MqttTelemetry::Network::DrainWake() {
   std::uint64_t count = 0;
   [[maybe_unused]] const auto read = ::read(wakeFd_, &count, sizeof count);
 }
 
-void MqttTelemetry::Report(bool connected, const std::string& text) { listener_.OnTelemetryStatus(connected, text); }
+void MqttTelemetry::Network::Forget() {
+  std::lock_guard lock(listenerMutex_);
+  listener_ = nullptr;
+}
+
+void MqttTelemetry::Network::Report(bool connected, const std::string& text) {
+  std::lock_guard lock(listenerMutex_);
+  if (listener_ != nullptr) listener_->OnTelemetryStatus(connected, text);
+}
 
 // --- The network thread ---------------------------------------------------
 
-void MqttTelemetry::Run() {
+void MqttTelemetry::Network::Run() {
   if (!setupError_.empty()) {
     Report(false, setupError_);
     while (!stop_) {
@@ -202,7 +316,7 @@ void MqttTelemetry::Run() {
   Shutdown();
 }
 
-std::string MqttTelemetry::LookUp(std::string& reason) {
+std::string MqttTelemetry::Network::LookUp(std::string& reason) {
   reason.clear();
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
@@ -249,7 +363,7 @@ std::string MqttTelemetry::LookUp(std::string& reason) {
   return {};
 }
 
-bool MqttTelemetry::Connect() {
+bool MqttTelemetry::Network::Connect() {
   std::string reason;
   const std::string address = LookUp(reason);
   if (address.empty()) {
@@ -263,7 +377,7 @@ bool MqttTelemetry::Connect() {
   // name goes on, for the certificate's check and the server name the
   // broker may pick its certificate by.
   const std::string& target = settings_.broker.tls ? settings_.broker.host : address;
-  const int rc = mosquitto_connect_async(mosq_, target.c_str(), settings_.broker.port, kKeepAliveSeconds);
+  const int rc = connect_(mosq_, target.c_str(), settings_.broker.port, kKeepAliveSeconds);
   const int error = errno;
   if (rc != MOSQ_ERR_SUCCESS) {
     WaitBeforeRetry(Reason(rc, error));
@@ -273,7 +387,7 @@ bool MqttTelemetry::Connect() {
   return true;
 }
 
-void MqttTelemetry::Serve() {
+void MqttTelemetry::Network::Serve() {
   while (!stop_) {
     const auto now = TelemetryClock::now();
     int timeout = kLookMs;
@@ -319,7 +433,7 @@ void MqttTelemetry::Serve() {
   }
 }
 
-void MqttTelemetry::WaitBeforeRetry(const std::string& reason) {
+void MqttTelemetry::Network::WaitBeforeRetry(const std::string& reason) {
   const std::chrono::seconds wait = backoff_.Next();
   Report(false, "MQTT broker " + settings_.brokerText + ": " + reason + "; trying again in " +
                     std::to_string(wait.count()) + " s");
@@ -335,7 +449,7 @@ void MqttTelemetry::WaitBeforeRetry(const std::string& reason) {
   }
 }
 
-void MqttTelemetry::Flush() {
+void MqttTelemetry::Network::Flush() {
   const auto now = TelemetryClock::now();
   std::optional<std::string> document;
   std::deque<std::string> events;
@@ -359,12 +473,12 @@ void MqttTelemetry::Flush() {
   if (mosquitto_want_write(mosq_)) mosquitto_loop_write(mosq_, 1);
 }
 
-void MqttTelemetry::Publish(const std::string& topic, const std::string& payload, bool retain) {
+void MqttTelemetry::Network::Publish(const std::string& topic, const std::string& payload, bool retain) {
   mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), kQos,
                     retain);
 }
 
-void MqttTelemetry::Shutdown() {
+void MqttTelemetry::Network::Shutdown() {
   if (!connected_) return;
   // At once, whatever awaits its acknowledgement: no later turn will take
   // a queued one out.
@@ -382,7 +496,7 @@ void MqttTelemetry::Shutdown() {
   connected_ = false;
 }
 
-std::string MqttTelemetry::Reason(int rc, int error) const {
+std::string MqttTelemetry::Network::Reason(int rc, int error) const {
   if (!refusal_.empty()) return "the broker refused the connection: " + refusal_;
   switch (rc) {
     case MOSQ_ERR_ERRNO:
@@ -399,8 +513,8 @@ std::string MqttTelemetry::Reason(int rc, int error) const {
   }
 }
 
-void MqttTelemetry::OnConnect(mosquitto* mosq, void* self, int rc) {
-  auto& me = *static_cast<MqttTelemetry*>(self);
+void MqttTelemetry::Network::OnConnect(mosquitto* mosq, void* self, int rc) {
+  auto& me = *static_cast<Network*>(self);
   if (rc != 0) {
     me.refusal_ = mosquitto_connack_string(rc);
     return;
@@ -424,12 +538,12 @@ void MqttTelemetry::OnConnect(mosquitto* mosq, void* self, int rc) {
   me.Report(true, "MQTT: connected to " + me.settings_.brokerText + " as " + me.topics_.name);
 }
 
-void MqttTelemetry::OnDisconnect(mosquitto* /*mosq*/, void* self, int /*rc*/) {
-  static_cast<MqttTelemetry*>(self)->connected_ = false;
+void MqttTelemetry::Network::OnDisconnect(mosquitto* /*mosq*/, void* self, int /*rc*/) {
+  static_cast<Network*>(self)->connected_ = false;
 }
 
-void MqttTelemetry::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_message* message) {
-  auto& me = *static_cast<MqttTelemetry*>(self);
+void MqttTelemetry::Network::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_message* message) {
+  auto& me = *static_cast<Network*>(self);
   if (message->topic == nullptr || me.topics_.command != message->topic) return;
   const std::string payload(static_cast<const char*>(message->payload),
                             static_cast<std::size_t>(message->payloadlen));
@@ -440,11 +554,12 @@ void MqttTelemetry::OnMessage(mosquitto* /*mosq*/, void* self, const mosquitto_m
     me.PublishEvent("ignored a retained command: " + ShownPayload(payload));
     return;
   }
-  me.listener_.OnTelemetryCommand(payload);
+  std::lock_guard lock(me.listenerMutex_);
+  if (me.listener_ != nullptr) me.listener_->OnTelemetryCommand(payload);
 }
 
-void MqttTelemetry::OnLog(mosquitto* /*mosq*/, void* self, int level, const char* text) {
-  if (level == MOSQ_LOG_ERR && text != nullptr) static_cast<MqttTelemetry*>(self)->lastError_ = text;
+void MqttTelemetry::Network::OnLog(mosquitto* /*mosq*/, void* self, int level, const char* text) {
+  if (level == MOSQ_LOG_ERR && text != nullptr) static_cast<Network*>(self)->lastError_ = text;
 }
 
 }  // namespace verdelo

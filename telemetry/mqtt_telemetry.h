@@ -5,11 +5,10 @@
 // network.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,13 +16,11 @@
 #include "console/text.h"
 #include "console/value_observer.h"
 #include "telemetry/mower_state.h"
-#include "telemetry/pacing.h"
 #include "telemetry/settings.h"
 #include "telemetry/topics.h"
 
 struct addrinfo;
 struct mosquitto;
-struct mosquitto_message;
 
 namespace verdelo {
 
@@ -47,15 +44,22 @@ struct TelemetryCounts {
 // How the broker's name is looked up: getaddrinfo, or a stand-in with its
 // signature. It may take as long as the name servers do.
 using NameLookup = std::function<int(const char* host, const char* port, const addrinfo* hints, addrinfo** found)>;
+// How the client sets out to connect: mosquitto_connect_async, or a stand-in
+// with its signature. Over TLS it looks the name up itself, as long as the
+// name servers take.
+using ConnectCall = std::function<int(mosquitto* client, const char* host, int port, int keepAlive)>;
 
 class MqttTelemetry : public IValueObserver, public ILogEventObserver {
  public:
   // `password`: the password file's line, if there is one. `version` goes
   // into the discovery documents. Starts the network thread.
   MqttTelemetry(const TelemetrySettings& settings, std::optional<std::string> password,
-                std::string version, ITelemetryListener& listener, NameLookup lookup = {});
+                std::string version, ITelemetryListener& listener, NameLookup lookup = {},
+                ConnectCall connect = {});
   // Says "offline" and leaves the broker (waiting at most half a second for
-  // it to take that), then ends the network thread.
+  // it to take that), then ends the network thread. A thread held up inside
+  // the library is not waited for: it finishes alone, no longer telling the
+  // listener anything.
   ~MqttTelemetry() override;
   MqttTelemetry(const MqttTelemetry&) = delete;
   MqttTelemetry& operator=(const MqttTelemetry&) = delete;
@@ -68,57 +72,15 @@ class MqttTelemetry : public IValueObserver, public ILogEventObserver {
   // A line for the event topic; dropped while there is no connection.
   void PublishEvent(const std::string& text);
 
-  const MowerTopics& topics() const { return topics_; }
+  const MowerTopics& topics() const;
   TelemetryCounts counts() const;
 
  private:
-  // The network thread.
-  void Run();
-  bool Connect();
-  // The broker's address as numbers, or a reason why there is none; empty
-  // both when the console closed meanwhile.
-  std::string LookUp(std::string& reason);
-  void Serve();
-  void WaitBeforeRetry(const std::string& reason);
-  void Flush();
-  void Shutdown();
-  std::string Reason(int rc, int error) const;
-  void Publish(const std::string& topic, const std::string& payload, bool retain);
-  void Report(bool connected, const std::string& text);
-  void Wake();
-  void DrainWake();
-  static void OnConnect(mosquitto* mosq, void* self, int rc);
-  static void OnDisconnect(mosquitto* mosq, void* self, int rc);
-  static void OnMessage(mosquitto* mosq, void* self, const mosquitto_message* message);
-  static void OnLog(mosquitto* mosq, void* self, int level, const char* text);
-
-  TelemetrySettings settings_;
-  MowerTopics topics_;
-  std::string version_;
-  ITelemetryListener& listener_;
-  NameLookup lookup_;
-  mosquitto* mosq_ = nullptr;
-  std::string setupError_;  // a fault that keeps it from ever connecting
-  int wakeFd_ = -1;
-
-  // Shared between the threads.
-  mutable std::mutex mutex_;
-  MowerState state_;
-  bool stateDirty_ = false;
-  std::deque<std::string> events_;
-  std::atomic<bool> connected_{false};
-  std::atomic<bool> stop_{false};
-  std::atomic<std::uint64_t> statesPublished_{0};
-  std::atomic<std::uint64_t> eventsPublished_{0};
-  std::atomic<std::uint64_t> connects_{0};
-
-  // The network thread's own.
-  StatePacer pacer_;
-  Backoff backoff_;
-  std::size_t attempts_ = 0;  // attempts at a name's addresses
-  TelemetryClock::time_point attemptStart_{};
-  std::string refusal_;    // why the broker refused the last connection
-  std::string lastError_;  // the library's last error message
+  // What the network thread works with; the thread holds it too, so it may
+  // outlive this.
+  class Network;
+  std::shared_ptr<Network> net_;
+  std::future<void> ended_;  // ready when the network thread is done
   std::thread thread_;
 };
 

@@ -3,6 +3,7 @@
 // certificates that fail, and a broker that goes away and comes back.
 #include <gtest/gtest.h>
 
+#include <mosquitto.h>
 #include <netdb.h>
 
 #include <atomic>
@@ -33,6 +34,10 @@ class StatusLog : public ITelemetryListener {
   void Clear() {
     std::lock_guard lock(mutex_);
     statuses_.clear();
+  }
+  std::size_t Count() {
+    std::lock_guard lock(mutex_);
+    return statuses_.size();
   }
 
   // Waits for a status whose text holds `part` (and that is connected or
@@ -71,9 +76,11 @@ class BrokerTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(broker_.running()) << broker_.error(); }
 
   std::unique_ptr<MqttTelemetry> Start(const TelemetrySettings& settings,
-                                       std::optional<std::string> password = std::nullopt, NameLookup lookup = {}) {
+                                       std::optional<std::string> password = std::nullopt, NameLookup lookup = {},
+                                       ConnectCall connect = {}) {
     status_.Clear();
-    return std::make_unique<MqttTelemetry>(settings, std::move(password), "83", status_, std::move(lookup));
+    return std::make_unique<MqttTelemetry>(settings, std::move(password), "83", status_, std::move(lookup),
+                                           std::move(connect));
   }
 
   TempDir dir_;
@@ -187,7 +194,7 @@ TEST_F(BrokerTest, TlsConnectsOnceTheBrokerIsUpWithOrWithoutACaFile) {
   }
 }
 
-TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingDoesNotWaitForTheLookup) {
+TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingWaitsNeitherForTheLookupNorForAConnectHeldUp) {
   // A name server that answers for "broker.test" with the loopback address.
   auto loopback = [](const char*, const char* port, const addrinfo* hints, addrinfo** found) {
     return ::getaddrinfo("127.0.0.1", port, hints, found);
@@ -196,27 +203,40 @@ TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingDoesNotWaitForTheLookup) {
     auto telemetry = Start(SettingsFor("mqtt://broker.test:" + std::to_string(broker_.plainPort())), {}, loopback);
     status_.Await(true, "connected to mqtt://broker.test:");
   }
-  // One that answers only when the test lets it, long after the close.
+  // One that answers only when the test lets it, long after the close: asked
+  // by the console itself, or over TLS by the library inside its connect call.
   struct Gate {
     std::atomic_flag told;
-    std::promise<void> asked;
+    std::promise<void> asked, freed;
     std::shared_future<void> open;
+    int Hold(int answer) {
+      if (!told.test_and_set()) asked.set_value();
+      open.wait();
+      return answer;
+    }
+    ~Gate() { freed.set_value(); }
   };
-  std::promise<void> opener;
-  auto gate = std::make_shared<Gate>();
-  gate->open = opener.get_future().share();
-  std::future<void> asked = gate->asked.get_future();
-  auto stuck = [gate](const char*, const char*, const addrinfo*, addrinfo**) {
-    if (!gate->told.test_and_set()) gate->asked.set_value();
-    gate->open.wait();
-    return EAI_AGAIN;
-  };
-  auto telemetry = Start(SettingsFor("mqtt://broker.test"), {}, stuck);
-  ASSERT_EQ(asked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-  const auto closing = std::chrono::steady_clock::now();
-  telemetry.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(1000));
-  opener.set_value();
+  for (const bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "mqtts" : "mqtt");
+    std::promise<void> opener;
+    auto gate = std::make_shared<Gate>();
+    gate->open = opener.get_future().share();
+    std::future<void> asked = gate->asked.get_future(), freed = gate->freed.get_future();
+    NameLookup lookup = [gate](auto...) { return gate->Hold(EAI_AGAIN); };
+    ConnectCall connect;
+    if (tls) connect = [gate](auto...) { return gate->Hold(MOSQ_ERR_EAI); };
+    gate.reset();  // the console's threads hold it, and let go when done
+    auto telemetry = Start(SettingsFor(tls ? broker_.TlsUrl() : "mqtt://broker.test"), {}, std::move(lookup),
+                           std::move(connect));
+    ASSERT_EQ(asked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    auto closed = std::async(std::launch::async, [&] { telemetry.reset(); });
+    EXPECT_EQ(closed.wait_for(std::chrono::milliseconds(1000)), std::future_status::ready);
+    // The held-up thread finishes alone and tells the closed window nothing.
+    opener.set_value();
+    closed.wait();
+    ASSERT_EQ(freed.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(status_.Count(), 0u);
+  }
 }
 
 TEST_F(BrokerTest, BrokerRestartedMidRunGetsTheLatestStateOnly) {
