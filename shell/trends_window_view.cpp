@@ -34,7 +34,7 @@ void CTrendsWindow::ShowAll() {
 }
 
 void CTrendsWindow::Zoom(qint64 anchor, double factor) {
-  view_.Zoom(anchor, factor);
+  view_.Zoom(anchor, factor, shownStore().TimeRange());
   RequestRedraw();
 }
 

@@ -147,6 +147,12 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   // A row a minute while the mower is busy (390 minutes a day, its values
   // change every minute); idle stretches keep only the ends of their runs.
   EXPECT_GT(rows, 7 * 390);
+
+  // Zooming out ends at twice the log's week, and the charts still draw it.
+  for (int i = 0; i < 100; ++i) QTest::keyClick(window.get(), Qt::Key_Minus);
+  window->RefreshNow();
+  EXPECT_LE(window->viewRange().to() - window->viewRange().from(), 14 * 24 * 3'600'000LL);
+  EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
 }
 
 TEST_F(TrendsWindow, HidingASeriesHidesItsChartAndTheLowestShownCarriesTheTimes) {
