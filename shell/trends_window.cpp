@@ -54,12 +54,14 @@ CTrendsWindow::CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog, 
   auto* statusRow = new QHBoxLayout;
   sourceLabel_ = new QLabel(this);
   skippedLabel_ = new QLabel(this);
+  exportLabel_ = new QLabel(this);
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 1000);
   progress_->setMaximumWidth(220);
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   statusRow->addWidget(sourceLabel_, 1);
   statusRow->addWidget(skippedLabel_);
+  statusRow->addWidget(exportLabel_);
   statusRow->addWidget(progress_);
   statusRow->addWidget(cancel_);
   layout->addLayout(statusRow);

@@ -1,7 +1,9 @@
 // The shown range as comma-separated values.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "tests/trends/time_zone.h"
 #include "trends/csv_export.h"
@@ -28,7 +30,7 @@ TEST(CsvExport, HeaderRowsInTimeOrderAndQuotedEvents) {
             "time,voltage_V,current_mA,charge_mAh,temperature_C,boundary_front,boundary_rear,guide,quality,"
             "cutting_effort,rain_level,status,event\r\n"
             "2026-03-05T10:07:03.000+01:00,25.100,-1700,,,,,,,,,,\r\n"
-            "2026-03-05T10:07:03.250+01:00,,,,,,,,,,,1002,\"=> SCRIPT2 toggle MAN/AUTO, \"\"Vmin\"\"\"\r\n"
+            "2026-03-05T10:07:03.250+01:00,,,,,,,,,,,1002,\"'=> SCRIPT2 toggle MAN/AUTO, \"\"Vmin\"\"\"\r\n"
             "2026-03-05T10:08:03.000+01:00,25.050,,,,,,,,,,,\r\n");
 }
 
@@ -44,6 +46,74 @@ TEST(CsvExport, LongRangesAreWrittenWholeAcrossDays) {
   EXPECT_NE(csv.find("2026-03-05T09:07:03.000+00:00,,,,0,"), std::string::npos);
   EXPECT_NE(csv.find("2026-03-10T08:07:03.000+00:00,,,,29,"), std::string::npos);
   EXPECT_EQ(IsoLocalTime(-1), "1969-12-31T23:59:59.999+00:00");
+}
+
+TEST(CsvExport, EventsThatReadAsFormulasStayText) {
+  test::ScopedTimeZone zone("UTC");
+  struct Case {
+    std::string text, cell;
+  };
+  const std::vector<Case> cases = {
+      {"=1+2", "'=1+2"},         {"+49 mower", "'+49 mower"}, {"@SUM(A1)", "'@SUM(A1)"},
+      {"-cmd|' /C calc'!A0", "'-cmd|' /C calc'!A0"},        {"-", "'-"},
+      {"-1.5", "-1.5"},         {"+3", "+3"},                {"=a,b", "\"'=a,b\""},
+      {"mowing", "mowing"}};
+  SeriesStore store;
+  Batch batch;
+  for (std::size_t i = 0; i < cases.size(); ++i) batch.markers.push_back({kT + std::int64_t(i), MarkerKind::Event, cases[i].text});
+  store.Add(batch);
+  std::ostringstream out;
+  WriteCsv(store, kT, kT + 1000, out);
+  std::istringstream in(out.str());
+  std::string row;
+  std::getline(in, row);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::getline(in, row);
+    EXPECT_EQ(row, IsoLocalTime(kT + std::int64_t(i)) + std::string(12, ',') + cases[i].cell + "\r");
+  }
+}
+
+// Output that, once the header is written, checks that another thread can
+// reach the store: the store is not locked while rows are written.
+class ProbingBuffer : public std::streambuf {
+ public:
+  explicit ProbingBuffer(SeriesStore& store) : store_(store) {}
+  ~ProbingBuffer() override {
+    if (helper_.joinable()) helper_.join();
+  }
+  bool probed = false, reached = false;
+
+ protected:
+  int overflow(int c) override { return xsputn(reinterpret_cast<const char*>(&c), 1) == 1 ? c : EOF; }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (!probed && lines_ > 0) {
+      probed = true;
+      std::promise<void> done;
+      std::future<void> reply = done.get_future();
+      helper_ = std::thread([this, done = std::move(done)]() mutable {
+        store_.TimeRange();
+        done.set_value();
+      });
+      reached = reply.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    }
+    lines_ += std::count(s, s + n, '\n');
+    return n;
+  }
+
+ private:
+  SeriesStore& store_;
+  std::thread helper_;
+  long lines_ = 0;
+};
+
+TEST(CsvExport, TheStoreStaysOpenWhileRowsAreWritten) {
+  SeriesStore store;
+  for (int i = 0; i < 100; ++i) store.Add(SeriesId::Voltage, kT + i * 1000, 25000 + i);
+  ProbingBuffer buffer(store);
+  std::ostream out(&buffer);
+  WriteCsv(store, kT, kT + 100'000, out);
+  EXPECT_TRUE(buffer.probed);
+  EXPECT_TRUE(buffer.reached);
 }
 
 }  // namespace

@@ -132,9 +132,23 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   // Exports of the shown range.
   const QString png = QString::fromStdString((dir.path() / "shown.png").string());
   const QString csv = QString::fromStdString((dir.path() / "shown.csv").string());
+  // One that cannot be written says so on the status row.
+  const QString nowhere = QString::fromStdString((dir.path() / "no folder" / "shown").string());
+  struct Failing {
+    bool (CTrendsWindow::*exports)(const QString&);
+    QString file, says;
+  };
+  for (const Failing& f :
+       {Failing{&CTrendsWindow::ExportPng, nowhere + ".png", "shown.png was not written: "},
+        Failing{&CTrendsWindow::ExportCsv, nowhere + ".csv", "shown.csv was not written: No such file or directory"},
+        Failing{&CTrendsWindow::ExportCsv, "/dev/full", "full was not written: No space left on device"}}) {
+    EXPECT_FALSE((window.get()->*f.exports)(f.file)) << f.file.toStdString();
+    EXPECT_TRUE(window->exportText().startsWith(f.says)) << window->exportText().toStdString();
+  }
   ASSERT_TRUE(window->ExportPng(png));
   EXPECT_FALSE(QImage(png).isNull());
   ASSERT_TRUE(window->ExportCsv(csv));
+  EXPECT_EQ(window->exportText(), QString());
   std::ifstream in(csv.toStdString());
   std::string header;
   std::getline(in, header);
