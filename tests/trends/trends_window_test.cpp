@@ -169,6 +169,17 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
 }
 
+TEST_F(TrendsWindow, AFileWithoutDataLogLinesSaysSo) {
+  const std::filesystem::path zeros = dir.path() / "zeros.log";
+  std::ofstream(zeros).close();
+  std::filesystem::resize_file(zeros, 2LL << 30);  // sparse: 2 GB read as zeros, at once
+  window->OpenLog(zeros);
+  ASSERT_TRUE(window->WaitForLoad(30000));
+  window->RefreshNow();
+  EXPECT_EQ(window->sourceText().toStdString(), "zeros.log: no data-log lines found");
+  EXPECT_LE(window->loadStatus().done, trends::LogLoader::kGiveUpBytes);  // given up on early
+}
+
 TEST_F(TrendsWindow, HidingASeriesHidesItsChartAndTheLowestShownCarriesTheTimes) {
   window->RefreshNow();
   TrendsCharts& charts = window->charts();
