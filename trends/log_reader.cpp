@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace verdelo::trends {
 
 void LogStreamReader::Feed(std::string_view chunk, Batch& batch) {

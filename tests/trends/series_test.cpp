@@ -57,18 +57,14 @@ TEST(Series, FullRateCountIsBoundedEvenWithinTheWeek) {
 }
 
 TEST(Series, MinuteSummariesKeepTheirTimesAtAnyDate) {
-  // 1970, 2026, and the last minutes before the year 10000.
-  for (const std::int64_t start : {std::int64_t{-kMinute * 50}, kStart, std::int64_t{253'402'294'800'000}}) {
+  // Before 1970, 2026, and the last minutes before the year 10000.
+  for (const std::int64_t start : {-kMinute * 50, kStart, std::int64_t{253'402'294'800'000}}) {
     Series s(SeriesLimits{.fullRateMs = kMinute, .maxFullRatePoints = 10});
     for (int i = 0; i < 200; ++i) s.Add(start + i * 30'000, i);
-    EXPECT_GT(s.minuteCount(), 90u);
-    EXPECT_EQ(s.FirstTime(), start);
     const std::optional<Reading> old = s.At(start + 7 * kMinute + 1);
     ASSERT_TRUE(old);
-    EXPECT_EQ(old->t, start + 7 * kMinute);
-    EXPECT_EQ(old->least, 14);
-    const std::vector<Point> points = All(s);
-    for (std::size_t i = 1; i < points.size(); ++i) ASSERT_LE(points[i - 1].t, points[i].t);
+    EXPECT_EQ(std::make_pair(old->t, old->least), std::make_pair(start + 7 * kMinute, 14));
+    EXPECT_EQ(s.FirstTime(), start);
   }
 }
 
