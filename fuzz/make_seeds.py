@@ -209,3 +209,22 @@ for i, address in enumerate([
         "RfC2217://host_name:65535", "tcp://host:0", "tcp://host:65536", "tcp://[::1]",
         "tcp://[fe80::1%eth0]:1", "tcp://:1", "rfc2217://a:b", "tcp://a:00001", "udp://a:1"]):
     write("fuzz_net_address", "address-%02d" % i, address)
+
+# ---- fuzz_log_line --------------------------------------------------------
+# Data-log lines as the console writes them, one per seed, and a short log.
+
+DATA = "05/03/2026;09:07:03; 1002;-1700;21;25100;1800; -12;1;   77;    0;    0;    0;"
+log_lines = {
+    "data": DATA,
+    "status": "05/03/2026;09:08:03; 1014; 1800;21;25200;1810;   0;0;    0;    0;    0;    0;=> Charging : 1014",
+    "alarm": "05/03/2026;09:09:03; 1014; 1800;21;25200;1810;   0;0;    0;    0;    0;    0;ALARM !!",
+    "script": "05/03/2026;09:10:03; 1062;  -20;22;24900;1790;  40;1;  120;12030;  127;    3;"
+              "=>  Following boundary wire => SCRIPT2 toggle MAN/AUTO, AutoToManDisabled,Vmin=24000 ",
+    "pulse": "05/03/2026;09:11:03; 1014; 2500;23;25600;1900;   0;0;    0;    0;    0;    0;puls charge \xe9",
+    "bad-date": "31/02/2026;00:00:00;0;0;0;0;0;0;0;0;0;0;0;",
+    "log": DATA + "\r\n" + DATA.replace("09:07:03", "09:08:03") + "\n"
+           + DATA.replace("2026", "2099") + "\r" + "26/10/2025;02:30:00;0;0;0;0;0;0;0;0;0;0;0;\r\n"
+           + DATA.replace("09:07:03", "09:09:03"),
+}
+for name, text in log_lines.items():
+    write("fuzz_log_line", name, text)

@@ -69,10 +69,12 @@ QColor ColorOf(trends::MarkerKind kind) {
 }
 
 // The pixel column of time `t` on a plot `width` pixels wide showing
-// [from, to].
+// [from, to]. In double, and points far off the plot keep only their side,
+// so no time and no span overflows.
 int ColumnOf(qint64 t, qint64 from, qint64 to, int width) {
-  const double perMs = static_cast<double>(width) / static_cast<double>(std::max<qint64>(1, to - from));
-  return static_cast<int>(std::floor(static_cast<double>(t - from) * perMs));
+  const double perMs = width / std::max(1.0, static_cast<double>(to) - static_cast<double>(from));
+  const double column = std::floor((static_cast<double>(t) - static_cast<double>(from)) * perMs);
+  return static_cast<int>(std::clamp(column, -1e9, 1e9));
 }
 
 }  // namespace

@@ -54,12 +54,14 @@ CTrendsWindow::CTrendsWindow(QWidget* parent, std::filesystem::path consoleLog, 
   auto* statusRow = new QHBoxLayout;
   sourceLabel_ = new QLabel(this);
   skippedLabel_ = new QLabel(this);
+  exportLabel_ = new QLabel(this);
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 1000);
   progress_->setMaximumWidth(220);
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   statusRow->addWidget(sourceLabel_, 1);
   statusRow->addWidget(skippedLabel_);
+  statusRow->addWidget(exportLabel_);
   statusRow->addWidget(progress_);
   statusRow->addWidget(cancel_);
   layout->addLayout(statusRow);
@@ -254,13 +256,16 @@ void CTrendsWindow::UpdateLoadState() {
     return;
   }
   const trends::LogLoader::Status s = loader_.status();
-  QString text = FromPath(s.path.filename()) + QStringLiteral(": ") +
-                 QLocale().toString(static_cast<qulonglong>(s.stats.kept)) + QStringLiteral(" lines");
   const bool loading = s.running && !s.caughtUp;
   const int permille = s.total ? static_cast<int>(s.done * 1000 / s.total) : 0;
+  QString text = FromPath(s.path.filename()) + QStringLiteral(": ");
+  // Read to its end, or given up on, without a single data-log line.
+  const bool none = (s.caughtUp || s.notALog) && s.stats.kept == 0 && s.missingError == 0;
+  if (none) text += QStringLiteral("no data-log lines found");
+  else text += QLocale().toString(static_cast<qulonglong>(s.stats.kept)) + QStringLiteral(" lines");
   if (s.missingError != 0) text += QStringLiteral(", cannot be read: ") + QString::fromLocal8Bit(std::strerror(s.missingError));
   else if (loading) text += QStringLiteral(", reading");
-  else if (s.running) text += QStringLiteral(", following");
+  else if (s.running && !none) text += QStringLiteral(", following");
   else if (s.stopped && !s.caughtUp) text += QStringLiteral(", stopped at %1%").arg(permille / 10);
   if (s.startedOver > 0) text += QStringLiteral(" (the file was cut or replaced and read again)");
   sourceLabel_->setText(text);
@@ -268,9 +273,10 @@ void CTrendsWindow::UpdateLoadState() {
   const std::uint64_t skipped = s.stats.skipped();
   skippedLabel_->setText(skipped ? QStringLiteral("%1 lines skipped").arg(skipped) : QString());
   skippedLabel_->setToolTip(
-      QStringLiteral("not data-log lines: %1\nimpossible dates: %2\nlonger than %3 bytes: %4\nbefore the line above: %5")
+      QStringLiteral("not data-log lines: %1\nimpossible dates: %2\nlonger than %3 bytes: %4\nbefore the line above: %5"
+                     "\nalone, far ahead of the lines around it: %6")
           .arg(s.stats.layout).arg(s.stats.date).arg(trends::LogStreamReader::kMaxLine).arg(s.stats.tooLong)
-          .arg(s.stats.backInTime));
+          .arg(s.stats.backInTime).arg(s.stats.farAhead));
   progress_->setVisible(loading);
   cancel_->setVisible(loading);
   progress_->setValue(permille);

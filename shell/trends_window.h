@@ -51,6 +51,8 @@ class CTrendsWindow : public QWidget {
   // Loads a data log in the background and follows it as it grows.
   void OpenLog(const std::filesystem::path& file);
   void ShowConsoleLog();
+  // False, and said on the window's status row, when the file could not
+  // be written.
   bool ExportPng(const QString& file);
   bool ExportCsv(const QString& file);
 
@@ -69,6 +71,7 @@ class CTrendsWindow : public QWidget {
   trends::ViewRange& viewRange() { return view_; }
   QString sourceText() const { return sourceLabel_->text(); }
   QString skippedText() const { return skippedLabel_->text(); }
+  QString exportText() const { return exportLabel_->text(); }
   QString readoutText() const { return readout_->text(); }
 
  protected:
@@ -92,6 +95,7 @@ class CTrendsWindow : public QWidget {
   void Pan(qint64 by);
   void OnCursor(qint64 t, QPoint globalPos, TrendsChartView* view);
   void UpdateReadout();
+  void ReportExport(const QString& file, bool written, const QString& reason);
   void SaveSettings() const;
   void RestoreSettings();
 
@@ -108,6 +112,7 @@ class CTrendsWindow : public QWidget {
   QLabel* readout_;
   QLabel* sourceLabel_;
   QLabel* skippedLabel_;
+  QLabel* exportLabel_;  // why the last export failed
   QProgressBar* progress_;
   QPushButton* cancel_;
   QTimer refresh_{this};  // a child, so its ticks count as the window's work

@@ -1,9 +1,13 @@
 // The trends window's view of time: zooming, panning, the cursor that
 // reads every series at one time, and the exports of what is shown.
 #include <QDateTime>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QToolTip>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "shell/trends_window.h"
@@ -34,7 +38,7 @@ void CTrendsWindow::ShowAll() {
 }
 
 void CTrendsWindow::Zoom(qint64 anchor, double factor) {
-  view_.Zoom(anchor, factor);
+  view_.Zoom(anchor, factor, shownStore().TimeRange());
   RequestRedraw();
 }
 
@@ -94,15 +98,27 @@ void CTrendsWindow::UpdateReadout() {
 }
 
 bool CTrendsWindow::ExportPng(const QString& file) {
-  return charts_->grab().save(file, "PNG");
+  QImageWriter writer(file, "PNG");
+  const bool written = writer.write(charts_->grab().toImage());
+  ReportExport(file, written, writer.errorString());
+  return written;
 }
 
 bool CTrendsWindow::ExportCsv(const QString& file) {
+  errno = 0;
   std::ofstream out(file.toStdString(), std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  trends::WriteCsv(shownStore(), view_.from(), view_.to(), out);
-  out.flush();
-  return static_cast<bool>(out);
+  if (out) {
+    trends::WriteCsv(shownStore(), view_.from(), view_.to(), out);
+    out.close();  // the last bytes reach the file, or fail, here
+  }
+  const bool written = !out.fail();
+  ReportExport(file, written, QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO)));
+  return written;
+}
+
+void CTrendsWindow::ReportExport(const QString& file, bool written, const QString& reason) {
+  exportLabel_->setText(written ? QString()
+                                : QStringLiteral("%1 was not written: %2").arg(QFileInfo(file).fileName(), reason));
 }
 
 }  // namespace verdelo

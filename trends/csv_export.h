@@ -17,7 +17,10 @@ std::string IsoLocalTime(std::int64_t ms);
 // [from, to]: values in the units the charts show, empty where a series has
 // no point at that time. Data old enough to be kept as minute summaries
 // gives two rows at the minute's start, its least then its greatest value.
-// A series with two points at one time gives two rows of that time.
+// A series with two points at one time gives two rows of that time. An
+// event text that a spreadsheet would take for a formula is written behind
+// a single quote. The store is locked a day of data at a time, never for
+// the whole file.
 void WriteCsv(const SeriesStore& store, std::int64_t from, std::int64_t to, std::ostream& out);
 
 }  // namespace verdelo::trends

@@ -6,17 +6,33 @@ namespace verdelo::trends {
 
 namespace {
 
-int ColumnAt(std::int64_t t, std::int64_t from, std::int64_t to, int width) {
-  const std::int64_t c = (t - from) * width / (to - from);
-  return static_cast<int>(std::clamp<std::int64_t>(c, 0, width - 1));
+// Time differences times a column count need up to 95 bits: done in 128,
+// any span and any time maps without overflow.
+__extension__ typedef __int128 Wide;
+
+// A range of at least one millisecond.
+std::int64_t EndAfter(std::int64_t from, std::int64_t to) {
+  return to > from ? to : from == INT64_MAX ? from : from + 1;
 }
 
 }  // namespace
 
-ColumnReducer::ColumnReducer(std::int64_t from, std::int64_t to, int width)
-    : from_(from), to_(std::max(to, from + 1)), width_(std::max(width, 1)) {}
+int PixelColumn(std::int64_t t, std::int64_t from, std::int64_t to, int width) {
+  width = std::max(width, 1);
+  const Wide span = std::max<Wide>(Wide{to} - from, 1);
+  const Wide c = (Wide{t} - from) * width / span;
+  return static_cast<int>(std::clamp<Wide>(c, 0, width - 1));
+}
 
-int ColumnReducer::ColumnOf(std::int64_t t) const { return ColumnAt(t, from_, to_, width_); }
+std::int64_t ColumnStart(int column, std::int64_t from, std::int64_t to, int width) {
+  const Wide span = std::max<Wide>(Wide{to} - from, 0);
+  return static_cast<std::int64_t>(from + span * column / std::max(width, 1));
+}
+
+ColumnReducer::ColumnReducer(std::int64_t from, std::int64_t to, int width)
+    : from_(from), to_(EndAfter(from, to)), width_(std::max(width, 1)) {}
+
+int ColumnReducer::ColumnOf(std::int64_t t) const { return PixelColumn(t, from_, to_, width_); }
 
 void ColumnReducer::Add(const Point& p) {
   if (done_) return;
@@ -90,25 +106,25 @@ void Append(std::vector<Band>& bands, Band b) {
 
 // One status per column: the longest stretch in it.
 std::vector<Band> ByColumn(const std::vector<Band>& exact, std::int64_t from, std::int64_t to, int width) {
-  const auto edge = [&](int c) { return from + (to - from) * c / width; };
+  const auto edge = [&](int c) { return ColumnStart(c, from, to, width); };
   std::vector<std::int32_t> best(static_cast<std::size_t>(width), 0);
-  std::vector<std::int64_t> length(static_cast<std::size_t>(width), 0);
-  const auto offer = [&](int c, std::int64_t len, std::int32_t status) {
+  std::vector<Wide> length(static_cast<std::size_t>(width), 0);
+  const auto offer = [&](int c, Wide len, std::int32_t status) {
     if (len > length[static_cast<std::size_t>(c)]) {
       length[static_cast<std::size_t>(c)] = len;
       best[static_cast<std::size_t>(c)] = status;
     }
   };
   for (const Band& b : exact) {
-    const int first = ColumnAt(b.from, from, to, width);
-    const int last = ColumnAt(b.to - 1, from, to, width);
+    const int first = PixelColumn(b.from, from, to, width);
+    const int last = PixelColumn(b.to - 1, from, to, width);
     if (first == last) {
-      offer(first, b.to - b.from, b.status);
+      offer(first, Wide{b.to} - b.from, b.status);
       continue;
     }
-    offer(first, edge(first + 1) - b.from, b.status);
-    for (int c = first + 1; c < last; ++c) offer(c, edge(c + 1) - edge(c), b.status);
-    offer(last, b.to - edge(last), b.status);
+    offer(first, Wide{edge(first + 1)} - b.from, b.status);
+    for (int c = first + 1; c < last; ++c) offer(c, Wide{edge(c + 1)} - edge(c), b.status);
+    offer(last, Wide{b.to} - edge(last), b.status);
   }
   std::vector<Band> bands;
   for (int c = 0; c < width; ++c)
@@ -119,7 +135,7 @@ std::vector<Band> ByColumn(const std::vector<Band>& exact, std::int64_t from, st
 }  // namespace
 
 std::vector<Band> StatusBands(const Series& status, std::int64_t from, std::int64_t to, int width) {
-  to = std::max(to, from + 1);
+  to = EndAfter(from, to);
   width = std::max(width, 1);
   std::vector<Band> exact;
   bool havePrevious = false;

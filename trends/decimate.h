@@ -10,6 +10,12 @@
 
 namespace verdelo::trends {
 
+// The column of `width` over [from, to] that time `t` falls in, clamped to
+// the plot: exact, and free of overflow for any times and any span.
+int PixelColumn(std::int64_t t, std::int64_t from, std::int64_t to, int width);
+// The time at which column `column` of `width` over [from, to] begins.
+std::int64_t ColumnStart(int column, std::int64_t from, std::int64_t to, int width);
+
 // Takes points in time order and keeps, for each of `width` columns over
 // [from, to], the first, least, greatest and last point (each once, in time
 // order), plus the last point before `from` and the first after `to`, so

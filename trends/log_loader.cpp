@@ -84,8 +84,10 @@ void LogLoader::Run(std::filesystem::path path, bool follow) {
     store_.Add(batch);
     batch.clear();
     const bool atEnd = result == LogFollower::Result::NothingNew || result == LogFollower::Result::Missing;
+    const bool notALog = reader.stats().lines == 0 && reader.stats().bytes >= kGiveUpBytes;
     {
       std::lock_guard lock(mutex_);
+      status_.notALog = notALog;
       status_.done = follower.offset();
       status_.total = std::max(follower.size(), follower.offset());
       status_.stats = reader.stats();
@@ -96,6 +98,7 @@ void LogLoader::Run(std::filesystem::path path, bool follow) {
         endReached_ = read;
       }
     }
+    if (notALog) break;
     if (atEnd) {
       progress_.notify_all();
       if (!follow || !Idle()) break;

@@ -25,6 +25,7 @@ class LogLoader {
     bool stopped = false;     // ended by Stop() before it was done
     int missingError = 0;     // errno while the file cannot be opened
     int startedOver = 0;      // times the file was cut or replaced
+    bool notALog = false;     // no line at all in its first kGiveUpBytes: reading ended
     ReadStats stats;
   };
 
@@ -48,6 +49,9 @@ class LogLoader {
   bool WaitCaughtUp(std::chrono::milliseconds timeout);
 
   static constexpr std::size_t kChunkBytes = 1 << 20;
+  // A data log has a line end every few hundred bytes; a file without one
+  // this far in (a disk image, a file of zeros) is not read to its end.
+  static constexpr std::uint64_t kGiveUpBytes = 16 * kChunkBytes;
   static constexpr std::chrono::milliseconds kPollPeriod{500};
 
  private:

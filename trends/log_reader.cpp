@@ -1,8 +1,7 @@
 #include "trends/log_reader.h"
 
 #include <cstring>
-
-#include "trends/log_line.h"
+#include <utility>
 
 namespace verdelo::trends {
 
@@ -64,6 +63,8 @@ void LogStreamReader::Finish(Batch& batch) {
   } else if (!pending_.empty()) {
     Line(pending_, batch);
   }
+  if (waiting_) Keep(std::move(*waiting_), batch);  // no line after it to tell
+  waiting_.reset();
   pending_.clear();
   pendingTooLong_ = false;
   afterCr_ = false;
@@ -76,6 +77,7 @@ void LogStreamReader::Reset() {
   afterCr_ = false;
   clock_ = LocalToEpoch{};
   lastKept_ = std::numeric_limits<std::int64_t>::min();
+  waiting_.reset();
 }
 
 void LogStreamReader::Line(std::string_view text, Batch& batch) {
@@ -92,16 +94,32 @@ void LogStreamReader::Line(std::string_view text, Batch& batch) {
     ++stats_.date;
     return;
   }
+  if (waiting_) {
+    // Far ahead of the line before it, and of this one too: it stood alone.
+    if (waiting_->t - *t > kFarAhead) ++stats_.farAhead;
+    else Keep(std::move(*waiting_), batch);
+    waiting_.reset();
+  }
   if (*t < lastKept_) {
     ++stats_.backInTime;
     return;
   }
-  lastKept_ = *t;
+  Dated dated{*t, line.fields, std::nullopt};
+  if (const auto kind = ClassifyText(line.text)) dated.marker = Marker{*t, *kind, MarkerText(line.text)};
+  if (lastKept_ != std::numeric_limits<std::int64_t>::min() && *t - lastKept_ > kFarAhead) {
+    waiting_ = std::move(dated);
+    return;
+  }
+  Keep(std::move(dated), batch);
+}
+
+void LogStreamReader::Keep(Dated&& line, Batch& batch) {
+  lastKept_ = line.t;
   ++stats_.kept;
   for (int f = 0; f < kLogFieldCount; ++f)
     if (const auto id = SeriesOfField(static_cast<LogField>(f)))
-      batch.samples.push_back(Sample{*id, *t, line.fields[static_cast<std::size_t>(f)]});
-  if (const auto kind = ClassifyText(line.text)) batch.markers.push_back(Marker{*t, *kind, MarkerText(line.text)});
+      batch.samples.push_back(Sample{*id, line.t, line.fields[static_cast<std::size_t>(f)]});
+  if (line.marker) batch.markers.push_back(std::move(*line.marker));
 }
 
 }  // namespace verdelo::trends

@@ -3,12 +3,15 @@
 // CR alone; whatever is not a data-log line is counted and skipped.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "trends/epoch_time.h"
+#include "trends/log_line.h"
 #include "trends/series_store.h"
 
 namespace verdelo::trends {
@@ -21,7 +24,8 @@ struct ReadStats {
   std::uint64_t date = 0;        // a time stamp no calendar has
   std::uint64_t tooLong = 0;     // longer than kMaxLine
   std::uint64_t backInTime = 0;  // before the line kept last
-  std::uint64_t skipped() const { return layout + date + tooLong + backInTime; }
+  std::uint64_t farAhead = 0;    // a lone line far ahead of the lines around it
+  std::uint64_t skipped() const { return layout + date + tooLong + backInTime + farAhead; }
 };
 
 class LogStreamReader {
@@ -29,6 +33,7 @@ class LogStreamReader {
   // No data-log line comes near this; longer ones are dropped unread so
   // that a file without line ends cannot fill memory.
   static constexpr std::size_t kMaxLine = 4096;
+  static constexpr std::int64_t kFarAhead = 24 * 3'600'000;
 
   // Splits the chunk into lines and adds what each holds to `batch`. A
   // line cut at the chunk's end is completed by the next chunk.
@@ -38,8 +43,15 @@ class LogStreamReader {
   // the lines after it are kept as soon as time moves on past it. The hour
   // repeated when daylight saving time ends is no such case: its second
   // pass is read as the later hour.
+  //
+  // A line more than kFarAhead after the last line kept waits for the next
+  // line to tell a real pause from a wrong stamp (a line dated decades
+  // ahead, which would make every later line "before the line above"):
+  // when the next line is again more than kFarAhead before it, the line
+  // stood alone and is skipped and counted; otherwise it is kept.
   void Feed(std::string_view chunk, Batch& batch);
-  // The input ends: a last line without a line end is read too.
+  // The input ends: a last line without a line end is read too, and a line
+  // still waiting for the next one is kept.
   void Finish(Batch& batch);
   // Forgets everything, for reading a file again from its start.
   void Reset();
@@ -47,7 +59,14 @@ class LogStreamReader {
   const ReadStats& stats() const { return stats_; }
 
  private:
+  // A line read and dated, whose values are not yet in a batch.
+  struct Dated {
+    std::int64_t t;
+    std::array<std::int32_t, kLogFieldCount> fields;
+    std::optional<Marker> marker;
+  };
   void Line(std::string_view line, Batch& batch);
+  void Keep(Dated&& line, Batch& batch);
   void Pending(std::string_view part);
 
   ReadStats stats_;
@@ -56,6 +75,7 @@ class LogStreamReader {
   bool afterCr_ = false;         // the last byte seen was a CR
   LocalToEpoch clock_;
   std::int64_t lastKept_ = std::numeric_limits<std::int64_t>::min();
+  std::optional<Dated> waiting_;  // far ahead, until the next line tells
 };
 
 }  // namespace verdelo::trends

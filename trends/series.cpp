@@ -6,10 +6,8 @@ namespace verdelo::trends {
 
 namespace {
 
-std::int32_t MinuteOf(std::int64_t t) {
-  const std::int64_t m = t >= 0 ? t / 60000 : -((-t + 59999) / 60000);
-  return static_cast<std::int32_t>(m);
-}
+// The minute `t` falls in, rounded down before the epoch too.
+std::int64_t MinuteOf(std::int64_t t) { return t / 60000 - (t % 60000 < 0 ? 1 : 0); }
 
 }  // namespace
 
@@ -43,7 +41,7 @@ void Series::AgeOut() {
 }
 
 void Series::Summarise(std::int64_t t, std::int32_t v) {
-  const std::int32_t minute = MinuteOf(t);
+  const std::int64_t minute = MinuteOf(t);
   if (!minutes_.empty() && minutes_.back().minute == minute) {
     Minute& m = minutes_.back();
     m.least = std::min(m.least, v);

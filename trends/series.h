@@ -62,11 +62,11 @@ class Series {
 
  private:
   struct Minute {
-    std::int32_t minute;  // since the epoch
+    std::int64_t minute;  // since the epoch (32 bits end in the year 6053)
     std::int32_t least;
     std::int32_t greatest;
   };
-  static std::int64_t StartOf(const Minute& m) { return std::int64_t{m.minute} * 60000; }
+  static std::int64_t StartOf(const Minute& m) { return m.minute * 60000; }
   void Summarise(std::int64_t t, std::int32_t v);
   void AgeOut();
   // Index of the first minute summary to visit for `from`.

@@ -98,16 +98,14 @@ std::optional<std::int64_t> SeriesStore::LastTime(SeriesId id) const {
 
 std::vector<Marker> SeriesStore::Markers(std::int64_t from, std::int64_t to, int width) const {
   std::lock_guard lock(mutex_);
-  width = std::max(width, 1);
-  const std::int64_t span = std::max<std::int64_t>(to - from, 1);
   auto it = std::lower_bound(markers_.begin(), markers_.end(), from,
                              [](const Marker& m, std::int64_t t) { return m.t < t; });
   std::vector<Marker> shown;
-  std::array<std::int64_t, kMarkerKindCount> lastColumn;
+  std::array<int, kMarkerKindCount> lastColumn;
   lastColumn.fill(-1);
   for (; it != markers_.end() && it->t <= to; ++it) {
-    const std::int64_t column = std::min<std::int64_t>((it->t - from) * width / span, width - 1);
-    std::int64_t& last = lastColumn[static_cast<std::size_t>(it->kind)];
+    const int column = PixelColumn(it->t, from, to, width);
+    int& last = lastColumn[static_cast<std::size_t>(it->kind)];
     if (column == last) continue;
     last = column;
     shown.push_back(*it);

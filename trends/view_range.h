@@ -19,6 +19,11 @@ class ViewRange {
     Fixed, // where zooming or panning left it
   };
   static constexpr std::int64_t kMinSpan = 10'000;
+  // A century: more than any data log holds, and what zooming out ends at.
+  static constexpr std::int64_t kMaxSpan = 36'525LL * 24 * 3'600'000;
+  // The view stays within ±this (the end of the year 9999, the last date a
+  // data log can name), so that no sum or difference of its times overflows.
+  static constexpr std::int64_t kMaxTime = 253'402'300'800'000;
 
   std::int64_t from() const { return from_; }
   std::int64_t to() const { return to_; }
@@ -29,8 +34,9 @@ class ViewRange {
   // Follows the data in the Last and All modes; Fixed stays put.
   void Update(const std::optional<TimeSpan>& data);
   // Zooms by `factor` (below 1 closer) keeping `anchor` where it is on
-  // screen.
-  void Zoom(std::int64_t anchor, double factor);
+  // screen. Zooming out ends at twice the extent of `data` (at least a day,
+  // and any wider span already shown), without data at kMaxSpan.
+  void Zoom(std::int64_t anchor, double factor, const std::optional<TimeSpan>& data = std::nullopt);
   // Moves by `by` ms; moving past the newest data follows it again.
   void Pan(std::int64_t by, const std::optional<TimeSpan>& data);
   void Set(std::int64_t from, std::int64_t to);

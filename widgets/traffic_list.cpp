@@ -18,20 +18,17 @@ QVariant TrafficLineModel::data(const QModelIndex& index, int role) const {
 }
 
 void TrafficLineModel::Clear() {
+  // The view hears of this at once, not at the next batch: a repaint before
+  // then would read rows that no longer exist.
+  beginResetModel();
   lines_.clear();
-  cleared_ = true;
+  shown_ = 0;
+  endResetModel();
 }
 
 void TrafficLineModel::Publish() {
   const int count = static_cast<int>(lines_.size());
-  if (cleared_) {
-    // Emptied since the view last heard: whatever it showed is gone, and it
-    // starts again from what is here now.
-    beginResetModel();
-    shown_ = count;
-    cleared_ = false;
-    endResetModel();
-  } else if (count > shown_) {
+  if (count > shown_) {
     beginInsertRows({}, shown_, count - 1);
     shown_ = count;
     endInsertRows();

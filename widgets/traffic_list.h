@@ -1,6 +1,7 @@
 // A list of log lines that keeps up with a flooded line: lines are added to
 // a buffer at once, so counts and texts are always exact, while the view
 // hears of them at most kRefreshesPerSecond times a second, in one batch.
+// Emptying is told to the view at once, so it never holds rows that are gone.
 // Lines are shown whole in a fixed-pitch font; every row has the size of the
 // longest line the list is told to expect, so the view measures no line.
 #pragma once
@@ -34,8 +35,7 @@ class TrafficLineModel : public QAbstractListModel {
 
  private:
   std::vector<QString> lines_;
-  int shown_ = 0;         // rows the view knows of
-  bool cleared_ = false;  // emptied since the last Publish
+  int shown_ = 0;  // rows the view knows of
   QSize rowSize_;
 };
 

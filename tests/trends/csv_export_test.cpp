@@ -1,7 +1,9 @@
 // The shown range as comma-separated values.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "tests/trends/time_zone.h"
 #include "trends/csv_export.h"
@@ -28,7 +30,7 @@ TEST(CsvExport, HeaderRowsInTimeOrderAndQuotedEvents) {
             "time,voltage_V,current_mA,charge_mAh,temperature_C,boundary_front,boundary_rear,guide,quality,"
             "cutting_effort,rain_level,status,event\r\n"
             "2026-03-05T10:07:03.000+01:00,25.100,-1700,,,,,,,,,,\r\n"
-            "2026-03-05T10:07:03.250+01:00,,,,,,,,,,,1002,\"=> SCRIPT2 toggle MAN/AUTO, \"\"Vmin\"\"\"\r\n"
+            "2026-03-05T10:07:03.250+01:00,,,,,,,,,,,1002,\"'=> SCRIPT2 toggle MAN/AUTO, \"\"Vmin\"\"\"\r\n"
             "2026-03-05T10:08:03.000+01:00,25.050,,,,,,,,,,,\r\n");
 }
 
@@ -44,6 +46,59 @@ TEST(CsvExport, LongRangesAreWrittenWholeAcrossDays) {
   EXPECT_NE(csv.find("2026-03-05T09:07:03.000+00:00,,,,0,"), std::string::npos);
   EXPECT_NE(csv.find("2026-03-10T08:07:03.000+00:00,,,,29,"), std::string::npos);
   EXPECT_EQ(IsoLocalTime(-1), "1969-12-31T23:59:59.999+00:00");
+}
+
+TEST(CsvExport, EventsThatReadAsFormulasStayText) {
+  test::ScopedTimeZone zone("UTC");
+  const std::vector<std::pair<std::string, std::string>> cells = {
+      {"=1+2", "'=1+2"}, {"+49 mower", "'+49 mower"}, {"@SUM(A1)", "'@SUM(A1)"}, {"-", "'-"},
+      {"-1.5", "-1.5"},  {"+3", "+3"},                {"=a,b", "\"'=a,b\""},     {"mowing", "mowing"}};
+  SeriesStore store;
+  Batch batch;
+  for (const auto& [text, cell] : cells) batch.markers.push_back({kT, MarkerKind::Event, text});
+  store.Add(batch);
+  std::ostringstream out;
+  WriteCsv(store, kT, kT, out);
+  std::istringstream in(out.str());
+  std::string row;
+  std::getline(in, row);
+  for (const auto& [text, cell] : cells) {
+    std::getline(in, row);
+    EXPECT_EQ(row.substr(row.rfind(",,") + 2), cell + "\r") << text;
+  }
+}
+
+// Output that, at the first row after the header, asks the store from
+// another thread: the store must not be locked while rows are written.
+struct ProbingBuffer : std::streambuf {
+  explicit ProbingBuffer(SeriesStore& store) : store(store) {}
+  std::streamsize xsputn(const char*, std::streamsize n) override {
+    if (++writes == 3) {  // the header and its line end came first
+      std::promise<void> done;
+      std::future<void> answer = done.get_future();
+      helper = std::thread([this, done = std::move(done)]() mutable {
+        store.TimeRange();
+        done.set_value();
+      });
+      reached = answer.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    }
+    return n;
+  }
+  SeriesStore& store;
+  std::thread helper;
+  int writes = 0;
+  bool reached = false;
+};
+
+TEST(CsvExport, TheStoreStaysOpenWhileRowsAreWritten) {
+  SeriesStore store;
+  for (int i = 0; i < 100; ++i) store.Add(SeriesId::Voltage, kT + i * 1000, 25000 + i);
+  ProbingBuffer buffer(store);
+  std::ostream out(&buffer);
+  WriteCsv(store, kT, kT + 100'000, out);
+  ASSERT_TRUE(buffer.helper.joinable());
+  buffer.helper.join();
+  EXPECT_TRUE(buffer.reached);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "trends/decimate.h"
+#include "trends/series_store.h"
 
 namespace verdelo::trends {
 namespace {
@@ -93,6 +94,29 @@ TEST(Decimate, EmptyAndOutsideRanges) {
   // Wholly before the range: only the last point before it, for the edge.
   EXPECT_EQ(Decimate(series, kStart + 100, kStart + 200, 10), (std::vector<Point>{{kStart + 10, 2}}));
   EXPECT_EQ(Decimate(series, kStart - 200, kStart - 100, 10), (std::vector<Point>{{kStart, 1}}));
+}
+
+TEST(Decimate, AnySpanMapsToColumnsWithoutOverflow) {
+  Series series;
+  SeriesStore store;
+  for (const auto& [dt, v] : {std::pair{0, 1002}, {1000, 16}, {2000, 1014}, {3000, 1014}}) {
+    series.Add(kStart + dt, v);
+    store.Add(SeriesId::Status, kStart + dt, v);
+    store.Add(Batch{{}, {Marker{kStart + dt, MarkerKind::Event, "event"}}});
+  }
+  struct Case {
+    std::int64_t from, to;
+    bool holdsAll;
+  };
+  for (const Case& c : {Case{INT64_MIN, INT64_MAX, true}, Case{0, INT64_MAX, true}, Case{INT64_MIN, kStart + 5000, true},
+                        Case{kStart - (1LL << 62), kStart + (1LL << 62), true}, Case{INT64_MAX - 5, INT64_MAX, false},
+                        Case{INT64_MAX, INT64_MAX, false}}) {
+    for (const int width : {1920, 2}) {  // two columns: three bands are cut to columns
+      EXPECT_EQ(Decimate(series, c.from, c.to, width).size(), c.holdsAll ? 4u : 1u) << c.from << ".." << c.to;
+      EXPECT_EQ(store.Bands(c.from, c.to, width).empty(), !c.holdsAll);
+      EXPECT_EQ(store.Markers(c.from, c.to, width).empty(), !c.holdsAll);
+    }
+  }
 }
 
 TEST(StatusBands, ExactWhenFewAndOneStatusPerColumnWhenMany) {

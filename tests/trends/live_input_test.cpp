@@ -112,5 +112,21 @@ TEST(ViewRange, LastAllZoomAndPan) {
   EXPECT_EQ(std::make_pair(view.from(), view.to()), std::make_pair(std::int64_t{-70'000}, std::int64_t{0}));
 }
 
+TEST(ViewRange, ZoomingOutAndPanningEnd) {
+  constexpr std::int64_t kDay = 24 * 3'600'000, kT = 1'770'000'000'000;
+  // The data, and the widest view: twice the data, at least a day.
+  for (const auto& [data, widest] : {std::pair{std::optional<TimeSpan>(TimeSpan{kT, kT + 7 * kDay}), 14 * kDay},
+                                     {TimeSpan{kT, kT}, kDay}, {std::nullopt, ViewRange::kMaxSpan}}) {
+    ViewRange view;
+    view.ShowLast(3'600'000, data);
+    for (int i = 0; i < 100; ++i) view.Zoom(view.from() + (view.to() - view.from()) / 2, 2.0, data);
+    EXPECT_LE(view.to() - view.from(), widest);
+    EXPECT_GE(view.to() - view.from(), widest / 2);
+    for (const std::int64_t by : {INT64_MIN, INT64_MIN, INT64_MAX / 2}) view.Pan(by, std::nullopt);
+    EXPECT_LE(view.to(), ViewRange::kMaxTime);
+    EXPECT_GE(view.to() - view.from(), widest / 2);
+  }
+}
+
 }  // namespace
 }  // namespace verdelo::trends

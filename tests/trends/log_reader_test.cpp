@@ -3,6 +3,8 @@
 // clocks go back.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/trends/log_maker.h"
 #include "tests/trends/time_zone.h"
 #include "trends/log_reader.h"
@@ -79,6 +81,28 @@ TEST(LogReader, WhatIsSkippedIsCountedByKind) {
     EXPECT_EQ(read.stats.tooLong, 1u) << chunk;
     EXPECT_EQ(read.stats.skipped(), 6u) << chunk;
     EXPECT_EQ(read.stats.bytes, bytes.size()) << chunk;
+  }
+}
+
+TEST(LogReader, ALoneLineFarAheadIsSkippedAndARealPauseIsKept) {
+  test::ScopedTimeZone utc("UTC");
+  const auto at = [](const std::string& stamp) { return stamp + ";0;0;0;0;0;0;0;0;0;0;0;\r\n"; };
+  const std::string a = at("05/03/2026;09:07:03"), b = at("05/03/2026;09:08:03"), far = at("05/03/2099;09:07:03");
+  struct Case {
+    std::string bytes;
+    std::uint64_t kept, farAhead, backInTime;
+  };
+  for (const Case& c : {Case{a + far + b, 2, 1, 0}, Case{a + far + "garbage\r\n" + b, 2, 1, 0},
+                        Case{a + at("08/03/2026;09:07:03") + at("08/03/2026;09:08:03"), 3, 0, 0},  // a pause
+                        Case{a + far, 2, 0, 0},                                 // nothing after it tells
+                        Case{a + far + at("05/03/2099;09:08:03") + b, 3, 0, 1},  // not alone
+                        Case{a + far + at("01/03/2026;09:07:03") + b, 2, 1, 1}}) {
+    for (const std::size_t chunk : {std::size_t{7}, c.bytes.size()}) {
+      const Read read = ReadInChunks(c.bytes, chunk);
+      EXPECT_EQ(std::make_tuple(read.stats.kept, read.stats.farAhead, read.stats.backInTime),
+                std::make_tuple(c.kept, c.farAhead, c.backInTime)) << c.bytes;
+      EXPECT_EQ(read.batch.samples.size(), 8 * c.kept);
+    }
   }
 }
 

@@ -56,6 +56,18 @@ TEST(Series, FullRateCountIsBoundedEvenWithinTheWeek) {
   EXPECT_EQ(s.minuteCount(), 7u);  // the 4000 older points span 400 s
 }
 
+TEST(Series, MinuteSummariesKeepTheirTimesAtAnyDate) {
+  // Before 1970, 2026, and the last minutes before the year 10000.
+  for (const std::int64_t start : {-kMinute * 50, kStart, std::int64_t{253'402'294'800'000}}) {
+    Series s(SeriesLimits{.fullRateMs = kMinute, .maxFullRatePoints = 10});
+    for (int i = 0; i < 200; ++i) s.Add(start + i * 30'000, i);
+    const std::optional<Reading> old = s.At(start + 7 * kMinute + 1);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(std::make_pair(old->t, old->least), std::make_pair(start + 7 * kMinute, 14));
+    EXPECT_EQ(s.FirstTime(), start);
+  }
+}
+
 TEST(Series, RunsOfOneValueKeepTheirEndsAndReadTheSame) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int> pick(0, 2);

@@ -132,9 +132,23 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   // Exports of the shown range.
   const QString png = QString::fromStdString((dir.path() / "shown.png").string());
   const QString csv = QString::fromStdString((dir.path() / "shown.csv").string());
+  // One that cannot be written says so on the status row.
+  const QString nowhere = QString::fromStdString((dir.path() / "no folder" / "shown").string());
+  struct Failing {
+    bool (CTrendsWindow::*exports)(const QString&);
+    QString file, says;
+  };
+  for (const Failing& f :
+       {Failing{&CTrendsWindow::ExportPng, nowhere + ".png", "shown.png was not written: "},
+        Failing{&CTrendsWindow::ExportCsv, nowhere + ".csv", "shown.csv was not written: No such file or directory"},
+        Failing{&CTrendsWindow::ExportCsv, "/dev/full", "full was not written: No space left on device"}}) {
+    EXPECT_FALSE((window.get()->*f.exports)(f.file)) << f.file.toStdString();
+    EXPECT_TRUE(window->exportText().startsWith(f.says)) << window->exportText().toStdString();
+  }
   ASSERT_TRUE(window->ExportPng(png));
   EXPECT_FALSE(QImage(png).isNull());
   ASSERT_TRUE(window->ExportCsv(csv));
+  EXPECT_EQ(window->exportText(), QString());
   std::ifstream in(csv.toStdString());
   std::string header;
   std::getline(in, header);
@@ -147,6 +161,23 @@ TEST_F(TrendsWindow, AWeekOfLogIsDrawnOnEveryChartWithStatusBandsAndMarkers) {
   // A row a minute while the mower is busy (390 minutes a day, its values
   // change every minute); idle stretches keep only the ends of their runs.
   EXPECT_GT(rows, 7 * 390);
+
+  // Zooming out ends at twice the log's week, and the charts still draw it.
+  for (int i = 0; i < 100; ++i) QTest::keyClick(window.get(), Qt::Key_Minus);
+  window->RefreshNow();
+  EXPECT_LE(window->viewRange().to() - window->viewRange().from(), 14 * 24 * 3'600'000LL);
+  EXPECT_GT(charts.PointCount(SeriesId::Voltage), 10);
+}
+
+TEST_F(TrendsWindow, AFileWithoutDataLogLinesSaysSo) {
+  const std::filesystem::path zeros = dir.path() / "zeros.log";
+  std::ofstream(zeros).close();
+  std::filesystem::resize_file(zeros, 2LL << 30);  // sparse: 2 GB read as zeros, at once
+  window->OpenLog(zeros);
+  ASSERT_TRUE(window->WaitForLoad(30000));
+  window->RefreshNow();
+  EXPECT_EQ(window->sourceText().toStdString(), "zeros.log: no data-log lines found");
+  EXPECT_LE(window->loadStatus().done, trends::LogLoader::kGiveUpBytes);  // given up on early
 }
 
 TEST_F(TrendsWindow, HidingASeriesHidesItsChartAndTheLowestShownCarriesTheTimes) {
