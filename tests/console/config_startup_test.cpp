@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "console/config_file.h"
 #include "console/control_ids.h"
@@ -108,34 +107,25 @@ class StartUp : public ::testing::Test {
 // A config.txt that is there but cannot be read, or only in part, is told
 // with its reason; what was not read keeps its default. None is no trouble.
 TEST(StartUpConfig, AFileThatCannotBeReadIsToldWithItsReason) {
-  TextFileWriter holder;
-  struct Case {
-    std::function<void(ConsoleRig& rig)> make;
-    Strings trouble;
-    int pollPeriod;
-  };
-  const Case cases[] = {
-      {[](ConsoleRig&) {}, {}, 1000},
-      {[](ConsoleRig& rig) { std::filesystem::create_directory(rig.dir / "config.txt"); },
-       {"cannot be read: it is a folder; the defaults hold"}, 1000},
-      {[&](ConsoleRig& rig) {
-         rig.WriteConfig({"[SCHEDULER_TIMER]500"});
-         ASSERT_TRUE(holder.Open(rig.dir / "config.txt", TextFileWriter::Mode::Append));
-       },
-       {"cannot be read: held by another program's lock; the defaults hold"}, 1000},
-      {[](ConsoleRig& rig) {
-         rig.WriteFile("config.txt", "[SCHEDULER_TIMER]500\n" + std::string(kMaxConfigSize, '#') +
-                                         "\n[NO_SPLASH_DIALOG]\n");
-       },
-       {"is longer than 16 MB; only its first 16 MB are read"}, 500},
-  };
-  for (const Case& c : cases) {
+  enum Kind { kNone, kFolder, kLocked, kLong };
+  const std::tuple<Kind, Strings, int> cases[] = {
+      {kNone, {}, 1000},
+      {kFolder, {"cannot be read: it is a folder; the defaults hold"}, 1000},
+      {kLocked, {"cannot be read: held by another program's lock; the defaults hold"}, 1000},
+      {kLong, {"is longer than 16 MB; only its first 16 MB are read"}, 500}};
+  for (const auto& [kind, trouble, pollPeriod] : cases) {
     ConsoleRig rig;
-    c.make(rig);
+    TextFileWriter holder;
+    if (kind == kFolder) std::filesystem::create_directory(rig.dir / "config.txt");
+    if (kind == kLocked) rig.WriteConfig({"[SCHEDULER_TIMER]500"});
+    ASSERT_TRUE(kind != kLocked || holder.Open(rig.dir / "config.txt", TextFileWriter::Mode::Append));
+    if (kind == kLong)
+      rig.WriteFile("config.txt", "[SCHEDULER_TIMER]500\n" + std::string(kMaxConfigSize, '#') +
+                                      "\n[NO_SPLASH_DIALOG]\n");
     rig.Start();
     holder.Close();
-    EXPECT_EQ(rig.window.configTrouble, c.trouble);
-    EXPECT_EQ(rig.console.settings().pollPeriod, c.pollPeriod);
+    EXPECT_EQ(rig.window.configTrouble, trouble);
+    EXPECT_EQ(rig.console.settings().pollPeriod, pollPeriod);
     EXPECT_EQ(rig.window.aboutShown, 1);
   }
 }

@@ -277,9 +277,7 @@ TEST(NetLine, Rfc2217SetUpBrokenOffEndsAtOnceInEveryStep) {
     SCOPED_TRACE(asked);
     LoopbackBridge bridge;
     CComLine line;
-    if (asked == 31) {
-      ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
-    }
+    if (asked == 31) ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
     auto waiting = std::async(std::launch::async, [&] {
       return asked == 31 ? line.Configure(19200, 8, kParityNone, kStopBitsOne)
                          : line.Open(bridge.Address("rfc2217"), 0, 0, true);
@@ -308,10 +306,7 @@ TEST(NetLine, Rfc2217BridgeThatFloodsNegotiationsAndNeverReadsIsALostLine) {
   Bytes flood;
   for (int i = 0; i < (16 << 20) / 3; ++i) flood.insert(flood.end(), {kIac, kWill, kOptionEcho});
   auto flooding = std::async(std::launch::async, [&] {
-    try {
-      bridge.Send(flood);
-    } catch (const std::exception&) {  // the line gave up
-    }
+    try { bridge.Send(flood); } catch (const std::exception&) {}  // the line gave up
   });
   EXPECT_EQ(line.WaitForEvent(nullptr, 5000), kDeviceLostErrno);
   EXPECT_EQ(line.LostCause(), ERROR_NEGOTIATION_BACKLOG);

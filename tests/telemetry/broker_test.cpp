@@ -6,7 +6,6 @@
 #include <mosquitto.h>
 #include <netdb.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <memory>
@@ -196,21 +195,20 @@ TEST_F(BrokerTest, TlsConnectsOnceTheBrokerIsUpWithOrWithoutACaFile) {
 
 TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingWaitsNeitherForTheLookupNorForAConnectHeldUp) {
   // A name server that answers for "broker.test" with the loopback address.
-  auto loopback = [](const char*, const char* port, const addrinfo* hints, addrinfo** found) {
-    return ::getaddrinfo("127.0.0.1", port, hints, found);
-  };
-  {
-    auto telemetry = Start(SettingsFor("mqtt://broker.test:" + std::to_string(broker_.plainPort())), {}, loopback);
-    status_.Await(true, "connected to mqtt://broker.test:");
-  }
+  auto named = Start(SettingsFor("mqtt://broker.test:" + std::to_string(broker_.plainPort())), {},
+                     [](auto, auto port, auto hints, auto found) {
+                       return ::getaddrinfo("127.0.0.1", port, hints, found);
+                     });
+  status_.Await(true, "connected to mqtt://broker.test:");
+  named.reset();
   // One that answers only when the test lets it, long after the close: asked
   // by the console itself, or over TLS by the library inside its connect call.
   struct Gate {
-    std::atomic_flag told;
+    std::once_flag told;
     std::promise<void> asked, freed;
     std::shared_future<void> open;
     int Hold(int answer) {
-      if (!told.test_and_set()) asked.set_value();
+      std::call_once(told, [this] { asked.set_value(); });
       open.wait();
       return answer;
     }
@@ -222,12 +220,10 @@ TEST_F(BrokerTest, ABrokersNameIsLookedUpAndClosingWaitsNeitherForTheLookupNorFo
     auto gate = std::make_shared<Gate>();
     gate->open = opener.get_future().share();
     std::future<void> asked = gate->asked.get_future(), freed = gate->freed.get_future();
-    NameLookup lookup = [gate](auto...) { return gate->Hold(EAI_AGAIN); };
-    ConnectCall connect;
-    if (tls) connect = [gate](auto...) { return gate->Hold(MOSQ_ERR_EAI); };
+    auto telemetry = Start(SettingsFor(tls ? broker_.TlsUrl() : "mqtt://broker.test"), {},
+                           [gate](auto...) { return gate->Hold(EAI_AGAIN); },
+                           tls ? ConnectCall([gate](auto...) { return gate->Hold(MOSQ_ERR_EAI); }) : ConnectCall());
     gate.reset();  // the console's threads hold it, and let go when done
-    auto telemetry = Start(SettingsFor(tls ? broker_.TlsUrl() : "mqtt://broker.test"), {}, std::move(lookup),
-                           std::move(connect));
     ASSERT_EQ(asked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     auto closed = std::async(std::launch::async, [&] { telemetry.reset(); });
     EXPECT_EQ(closed.wait_for(std::chrono::milliseconds(1000)), std::future_status::ready);
