@@ -35,4 +35,12 @@ const char* MowerStatusText(int status) {
   }
 }
 
+const char* MowerStatusName(int status) {
+  const char* text = MowerStatusText(status);
+  if (text == nullptr) return nullptr;
+  if (text[0] == '=' && text[1] == '>') text += 2;
+  while (*text == ' ') ++text;
+  return text;
+}
+
 }  // namespace verdelo
