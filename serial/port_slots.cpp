@@ -1,7 +1,6 @@
 #include "serial/port_slots.h"
 
-#include <climits>
-#include <cstdlib>
+#include "base/real_path.h"
 
 namespace verdelo {
 namespace {
@@ -36,8 +35,7 @@ PortSlot KeySlot(int number, const std::string& value, const std::vector<SerialP
 }  // namespace
 
 std::string ResolvePathOnDisk(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+  return RealPath(path).value_or(path);
 }
 
 std::string PathOfKeyValue(const std::string& value) {
