@@ -19,7 +19,9 @@ struct HostPort {
 
 // `text` as HOST:PORT. With a `defaultPort` the port may be left out
 // ("host", "host:", "[::1]") and is that one; with 0 it must be written.
-std::optional<HostPort> ParseHostPort(std::string_view text, std::uint16_t defaultPort = 0);
+// A listening socket may take port 0 (any free one): `lowestPort` 0.
+std::optional<HostPort> ParseHostPort(std::string_view text, std::uint16_t defaultPort = 0,
+                                      std::uint16_t lowestPort = 1);
 
 // "HOST:PORT", with an IPv6 host in brackets.
 std::string HostPortText(const std::string& host, std::uint16_t port);

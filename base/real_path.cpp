@@ -7,8 +7,7 @@ namespace verdelo {
 
 std::optional<std::string> RealPath(const std::string& path) {
   char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-  return std::string(resolved);
+  return ::realpath(path.c_str(), resolved) ? std::optional<std::string>(resolved) : std::nullopt;
 }
 
 }  // namespace verdelo

@@ -1,4 +1,5 @@
-// A path with its symbolic links followed.
+// realpath(3): the absolute path `path` leads to with its symbolic links
+// followed, or nothing when it leads nowhere.
 #pragma once
 
 #include <optional>
@@ -6,8 +7,6 @@
 
 namespace verdelo {
 
-// realpath(3): the absolute path `path` leads to, or nothing when it leads
-// nowhere (or cannot be read).
 std::optional<std::string> RealPath(const std::string& path);
 
 }  // namespace verdelo

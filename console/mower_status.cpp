@@ -37,10 +37,7 @@ const char* MowerStatusText(int status) {
 
 const char* MowerStatusName(int status) {
   const char* text = MowerStatusText(status);
-  if (text == nullptr) return nullptr;
-  if (text[0] == '=' && text[1] == '>') text += 2;
-  while (*text == ' ') ++text;
-  return text;
+  return text ? text + 3 : nullptr;  // each begins with "=> "
 }
 
 }  // namespace verdelo

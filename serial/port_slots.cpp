@@ -1,7 +1,5 @@
 #include "serial/port_slots.h"
 
-#include "base/real_path.h"
-
 namespace verdelo {
 namespace {
 
@@ -33,10 +31,6 @@ PortSlot KeySlot(int number, const std::string& value, const std::vector<SerialP
 }
 
 }  // namespace
-
-std::string ResolvePathOnDisk(const std::string& path) {
-  return RealPath(path).value_or(path);
-}
 
 std::string PathOfKeyValue(const std::string& value) {
   if (value.empty() || value.front() == '/' || value.find("://") != std::string::npos)
