@@ -6,12 +6,8 @@ namespace verdelo {
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 void SkipBlanks(std::string_view text, std::size_t& pos) {
-  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  while (pos < text.size() && IsCSpace(text[pos])) ++pos;
 }
 
 // White space, an optional sign and at least one digit, from `pos`.

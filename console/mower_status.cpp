@@ -35,4 +35,9 @@ const char* MowerStatusText(int status) {
   }
 }
 
+const char* MowerStatusName(int status) {
+  const char* text = MowerStatusText(status);
+  return text ? text + 3 : nullptr;  // each begins with "=> "
+}
+
 }  // namespace verdelo

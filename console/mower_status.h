@@ -36,5 +36,8 @@ enum MowerStatus : int {
 // The status line's text for a status code ("=> Charging"); nullptr for a
 // code the console does not know.
 const char* MowerStatusText(int status);
+// The same text without the status line's "=> " ("Charging"), as telemetry
+// and the Trends window name a status; nullptr for an unknown code.
+const char* MowerStatusName(int status);
 
 }  // namespace verdelo

@@ -105,13 +105,9 @@ ShortText ShortText::NumberV(const char* format, va_list args) {
   return text;
 }
 
-namespace {
-
 bool IsCSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-}  // namespace
 
 std::optional<std::int64_t> ReadLeadingNumber(std::string_view text) {
   std::size_t i = 0;

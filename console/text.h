@@ -34,6 +34,9 @@ class ShortText {
   std::size_t length_ = 0;
 };
 
+// The blanks isspace() knows in the "C" locale.
+bool IsCSpace(char c);
+
 // Reads a signed decimal number the way "%d" does: leading white space, an
 // optional sign, then at least one digit; whatever follows is ignored.
 // Empty when no digit follows. Values beyond 32 bits saturate.

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <utility>
+
+#include "base/real_path.h"
 
 namespace verdelo {
 
@@ -25,15 +25,10 @@ std::string ParentOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string Resolved(const std::string& path) {
-  char target[PATH_MAX];
-  return ::realpath(path.c_str(), target) ? std::string(target) : std::string();
-}
-
 }  // namespace
 
 DeviceWatch::DeviceWatch(std::string path)
-    : path_(std::move(path)), lastTarget_(Resolved(path_)) {
+    : path_(std::move(path)), lastTarget_(RealPath(path_).value_or("")) {
   hadLost_ = Identify(path_, lost_);
   inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   Arm();
@@ -77,7 +72,7 @@ bool DeviceWatch::Check() {
     while (::read(inotify_, events, sizeof events) > 0) {
     }
   }
-  if (const std::string target = Resolved(path_); !target.empty()) lastTarget_ = target;
+  if (const auto target = RealPath(path_)) lastTarget_ = *target;
   // Folders may have come or gone since: watch what exists now.
   Arm();
   Identity now;

@@ -4,14 +4,15 @@
 //   tcp://HOST:PORT      the bytes on the socket are the bytes on the line
 //   rfc2217://HOST:PORT  Telnet with the COM port control option (RFC 2217)
 //
-// HOST is a name, an IPv4 address or an IPv6 address in brackets
-// ("tcp://[::1]:4001"); PORT is 1 to 65535. The scheme may be written in any
-// letter case.
+// HOST:PORT as base/host_port.h reads it ("tcp://[::1]:4001"); the port
+// must be written. The scheme may be written in any letter case.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "base/host_port.h"
 
 namespace verdelo {
 
@@ -29,8 +30,5 @@ bool IsNetworkAddress(std::string_view name);
 
 // 0, or ERROR_INVALID_NETNAME when `address` is not of the forms above.
 int32_t ParseNetEndpoint(std::string_view address, NetEndpoint& endpoint);
-
-// "HOST:PORT", with an IPv6 host in brackets.
-std::string HostPortText(const std::string& host, uint16_t port);
 
 }  // namespace verdelo

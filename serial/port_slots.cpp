@@ -1,8 +1,5 @@
 #include "serial/port_slots.h"
 
-#include <climits>
-#include <cstdlib>
-
 namespace verdelo {
 namespace {
 
@@ -34,11 +31,6 @@ PortSlot KeySlot(int number, const std::string& value, const std::vector<SerialP
 }
 
 }  // namespace
-
-std::string ResolvePathOnDisk(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
 
 std::string PathOfKeyValue(const std::string& value) {
   if (value.empty() || value.front() == '/' || value.find("://") != std::string::npos)

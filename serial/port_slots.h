@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/real_path.h"
 #include "serial/port_discovery.h"
 #include "serial/port_names.h"
 
@@ -25,9 +26,6 @@ struct PortSlot {
 // Gives the target of a path after following its symbolic links, or the
 // path itself when it cannot be resolved.
 using PathResolver = std::function<std::string(const std::string&)>;
-
-// realpath(3), or the path unchanged when that fails.
-std::string ResolvePathOnDisk(const std::string& path);
 
 // The path a [COMn] value stands for: a bare name is a device in /dev
 // ("ttyUSB0" -> "/dev/ttyUSB0"); a path, and a network address such as
@@ -49,6 +47,8 @@ std::string PathOfKeyValue(const std::string& value);
 // number outside 1..slotCount are ignored.
 std::vector<PortSlot> AssignSlots(const PortDeviceMap& keys,
                                   const std::vector<SerialPortInfo>& found, int slotCount = 10,
-                                  const PathResolver& resolve = ResolvePathOnDisk);
+                                  const PathResolver& resolve = [](const std::string& path) {
+                                    return RealPath(path).value_or(path);
+                                  });
 
 }  // namespace verdelo

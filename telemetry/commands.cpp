@@ -4,6 +4,7 @@
 #include <charconv>
 #include <vector>
 
+#include "base/text_trim.h"
 #include "console/control_ids.h"
 
 namespace verdelo {
@@ -20,24 +21,20 @@ constexpr std::array<int, 19> kKeyButtons = {
 constexpr const char* kKeyLabels[19] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A",
                                         "B", "C", "Home", "Man/Auto", "c", "Up", "Down", "Yes"};
 
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view kBlank = " \t\r\n";
-  const std::size_t first = text.find_first_not_of(kBlank);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
-}
+// A payload's blanks, as MQTT tools and shells may leave them.
+constexpr std::string_view kBlank = " \t\r\n";
 
 }  // namespace
 
 std::optional<int> CommandButton(std::string_view payload) {
-  const std::string_view word = Trimmed(payload);
+  const std::string_view word = Trimmed(payload, kBlank);
   if (word == "man") return IDC_MODE_MAN;
   if (word == "auto") return IDC_MODE_AUTO;
   if (word == "home") return IDC_MODE_HOME;
   if (word == "demo") return IDC_MODE_DEMO;
   if (word == "stop") return IDC_STOP_TO_ZERO;
   if (!word.starts_with("key ")) return std::nullopt;
-  const std::string_view digits = Trimmed(word.substr(4));
+  const std::string_view digits = Trimmed(word.substr(4), kBlank);
   int code = -1;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || code < 0 ||
@@ -48,7 +45,7 @@ std::optional<int> CommandButton(std::string_view payload) {
 
 std::string ShownPayload(std::string_view payload) {
   constexpr std::size_t kShownBytes = 64;
-  const std::string_view word = Trimmed(payload);
+  const std::string_view word = Trimmed(payload, kBlank);
   return word.size() > kShownBytes ? std::string(word.substr(0, kShownBytes)) + "..." : std::string(word);
 }
 

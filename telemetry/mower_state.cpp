@@ -18,12 +18,8 @@ std::string_view LinkStateName(LinkState link) {
 }
 
 std::string StatusText(int status) {
-  const char* known = MowerStatusText(status);
-  if (known == nullptr) return "Unknown status " + std::to_string(status);
-  std::string_view text = known;
-  if (text.starts_with("=>")) text.remove_prefix(2);
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  return std::string(text);
+  const char* known = MowerStatusName(status);
+  return known ? known : "Unknown status " + std::to_string(status);
 }
 
 std::string_view RobotModeName(int mode) {

@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 
 #include <cctype>
-#include <charconv>
 #include <fstream>
 
+#include "base/host_port.h"
+#include "base/text_trim.h"
 #include "console/text.h"
 
 namespace verdelo {
@@ -23,12 +24,6 @@ constexpr ConfigKeyInfo kTelemetryKeys[] = {
     {"MQTT_INSECURE", ConfigKind::Presence, "does not verify the broker's certificate", "absent"},
     {"MQTT_COMMANDS", ConfigKind::Switch, "takes commands from verdelo/NAME/command", "off"},
 };
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 }  // namespace
 
@@ -60,30 +55,10 @@ std::optional<BrokerAddress> ParseBrokerAddress(const std::string& text) {
     return std::nullopt;
   }
   if (rest.ends_with('/')) rest.remove_suffix(1);
-  std::string_view port;
-  if (rest.starts_with('[')) {
-    const std::size_t close = rest.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
-    address.host = std::string(rest.substr(1, close - 1));
-    rest.remove_prefix(close + 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':') return std::nullopt;
-      port = rest.substr(1);
-    }
-  } else {
-    const std::size_t colon = rest.find(':');
-    address.host = std::string(rest.substr(0, colon));
-    if (colon != std::string_view::npos) port = rest.substr(colon + 1);
-  }
-  if (address.host.empty() || address.host.find_first_of("/@ ") != std::string::npos) return std::nullopt;
-  address.port = address.tls ? 8883 : 1883;
-  if (!port.empty()) {
-    int number = 0;
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
-    if (error != std::errc() || end != port.data() + port.size() || number < 1 || number > 65535)
-      return std::nullopt;
-    address.port = number;
-  }
+  const auto hostPort = ParseHostPort(rest, address.tls ? 8883 : 1883);
+  if (!hostPort) return std::nullopt;
+  address.host = hostPort->host;
+  address.port = hostPort->port;
   return address;
 }
 
@@ -101,7 +76,7 @@ std::optional<TelemetrySettings> ReadTelemetrySettings(const std::vector<ConfigE
   bool present = false;
   // The last line of a key wins, as for the other text settings.
   for (const ConfigEntry& entry : entries) {
-    const std::string value = Trimmed(entry.value);
+    const std::string value(Trimmed(entry.value, " \t"));
     if (entry.key == "MQTT_BROKER") {
       present = true;
       settings.brokerText = value;

@@ -4,16 +4,6 @@
 
 namespace verdelo::trends {
 
-namespace {
-
-// The console window's status texts, without their "=> ".
-const char* KnownText(int status) {
-  const char* text = MowerStatusText(status);
-  return text ? text + 3 : nullptr;
-}
-
-}  // namespace
-
 StatusGroup GroupOfStatus(int status) {
   switch (status) {
     case STATUS_NO_WIRE_SIGNAL:
@@ -55,7 +45,7 @@ StatusGroup GroupOfStatus(int status) {
 }
 
 std::string StatusText(int status) {
-  const char* known = KnownText(status);
+  const char* known = MowerStatusName(status);
   return std::string(known ? known : "Unknown status") + " (" + std::to_string(status) + ")";
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/control_ids.h"
+#include "console/mower_status.h"
 #include "console/text.h"
 #include "console/value_observer.h"
 #include "tests/console/console_rig.h"
@@ -225,6 +226,9 @@ TEST_F(Decoder, EveryStatusText) {
     rig.Answer(497, static_cast<std::uint16_t>(status));
     EXPECT_EQ(Label(IDC_STATUS_TEXT), text) << status;
     EXPECT_EQ(rig.LogTexts().back(), text + Format(" :%5d", status)) << status;
+    // Telemetry and the Trends window name a known status by the same text.
+    const char* name = MowerStatusName(status);
+    EXPECT_EQ(name ? "=> " + std::string(name) : "=> Unknown status", text.substr(0, name ? text.size() : 17)) << status;
   }
 }
 

@@ -62,7 +62,7 @@ TEST(MowerTcp, ListenAddressForms) {
   ASSERT_TRUE(ParseListenAddress("[::1]:0", host, port));
   EXPECT_EQ(host, "::1");
   EXPECT_EQ(port, 0);
-  for (const char* bad : {"", "x", "::1:80", ":80", "host:", "host:65536", "host:-1"})
+  for (const char* bad : {"", "x", "::1:80", ":80", "host:", "host:65536", "host:-1", "[host]:80"})
     EXPECT_FALSE(ParseListenAddress(bad, host, port)) << bad;
 }
 

@@ -108,9 +108,12 @@ TEST(NetEndpoint, AddressForms) {
   EXPECT_EQ(endpoint.protocol, NetProtocol::kRfc2217);
   EXPECT_EQ(endpoint.host, "fe80::1");
   EXPECT_EQ(HostPortText(endpoint.host, 7), "[fe80::1]:7");
+  ASSERT_EQ(ParseNetEndpoint("tcp://[fe80::1%eth0]:004001", endpoint), 0);  // as an MQTT broker's
+  EXPECT_EQ(HostPortText(endpoint.host, endpoint.port), "[fe80::1%eth0]:4001");
   for (const char* bad : {"tcp://", "tcp://host", "tcp://host:", "tcp://:80", "tcp://host:0",
                           "tcp://host:65536", "tcp://host:80x", "tcp://::1:80", "tcp://[::1]80",
-                          "tcp://[host]:80", "tcp://a b:80", "udp://host:80"})
+                          "tcp://[host]:80", "tcp://a b:80", "udp://host:80", "tcp://[::1%]:80",
+                          "tcp://[1.2.3.4]:80", "tcp://host:000065536"})
     EXPECT_EQ(ParseNetEndpoint(bad, endpoint), ERROR_INVALID_NETNAME) << bad;
   EXPECT_TRUE(IsNetworkAddress("Tcp://x"));
   EXPECT_FALSE(IsNetworkAddress("/dev/ttyUSB0"));

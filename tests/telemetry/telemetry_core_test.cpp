@@ -56,7 +56,8 @@ TEST(TelemetrySettings, NothingWithoutABrokerAndDefaultsWithOne) {
 
 TEST(TelemetrySettings, BadAddressesAndNamesAreReported) {
   for (const char* bad : {"hub:1883", "http://hub", "mqtt://", "mqtt://hub:0", "mqtt://hub:65536",
-                          "mqtt://hub:12x", "mqtt://[::1", "mqtt://user@hub"})
+                          "mqtt://hub:12x", "mqtt://[::1", "mqtt://user@hub", "mqtt://[hub]",
+                          "mqtt://h!b", "mqtt://h\tb:1883", "mqtt://[::1%]"})
     EXPECT_FALSE(ParseBrokerAddress(bad)) << bad;
   const auto v6 = ParseBrokerAddress("mqtt://[::1]:1999");
   ASSERT_TRUE(v6);

@@ -74,8 +74,8 @@ bool IsSupportedBaud(int baud);
 // reason in `error` on failure.
 std::unique_ptr<LineTransport> OpenTcpServer(const std::string& host, int port, std::string& error);
 
-// "[HOST:]PORT" as --tcp takes it: HOST a name, an IPv4 address or an IPv6
-// address in brackets, 127.0.0.1 when left out; PORT 0 to 65535.
+// "[HOST:]PORT" as --tcp takes it: HOST as base/host_port.h reads it,
+// 127.0.0.1 when left out; PORT 0 to 65535.
 bool ParseListenAddress(const std::string& text, std::string& host, int& port);
 
 }  // namespace verdelo::mower

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/host_port.h"
 #include "serial/net_connect.h"
 #include "serial/net_endpoint.h"
 #include "tools/mower/line_transport.h"
@@ -89,24 +90,11 @@ std::string Reason(const std::string& what, int error) {
 }  // namespace
 
 bool ParseListenAddress(const std::string& text, std::string& host, int& port) {
-  std::string port_text = text;
-  host = "127.0.0.1";
-  if (const auto colon = text.rfind(':'); colon != std::string::npos) {
-    host = text.substr(0, colon);
-    port_text = text.substr(colon + 1);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-      host = host.substr(1, host.size() - 2);
-    else if (host.find(':') != std::string::npos)
-      return false;  // an IPv6 address needs its brackets
-    if (host.empty()) return false;
-  }
-  if (port_text.empty() || port_text.size() > 5) return false;
-  port = 0;
-  for (char c : port_text) {
-    if (c < '0' || c > '9') return false;
-    port = port * 10 + (c - '0');
-  }
-  return port <= 65535;
+  const auto parsed = ParseHostPort(text.find(':') == std::string::npos ? "127.0.0.1:" + text : text, 0, 0);
+  if (!parsed) return false;
+  host = parsed->host;
+  port = parsed->port;
+  return true;
 }
 
 std::unique_ptr<LineTransport> OpenTcpServer(const std::string& host, int port,
