@@ -10,12 +10,12 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <utility>
 
 #include "console/config_file.h"
 #include "res/app_icon.h"
 #include "res/port_window_ids.h"
 #include "serial/com_types.h"
-#include "serial/device_watch.h"
 #include "serial/net_endpoint.h"
 #include "serial/udev_ports.h"
 #include "shell/port_link_button.h"
@@ -49,13 +49,101 @@ class PortListBox : public QComboBox {
 }  // namespace
 
 CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
-    : clock_(clock), configFile_(std::move(configFile)) {}
+    : clock_(clock), configFile_(std::move(configFile)) {
+  linkHost_.Attach(&link_);
+}
 
-// A connect still under way is broken off; the port is closed after it.
-CPortControlDlg::~CPortControlDlg() {
-  if (connecting_) serialPort_.BreakOffNetworkWaits();
-  if (connector_.joinable()) connector_.join();
-  serialPort_.Close();
+CPortControlDlg::~CPortControlDlg() = default;
+
+namespace {
+
+const QColor kAvailable(0, 255, 0);
+const QColor kUnavailable(255, 0, 0);
+
+// Every colour button of the window is a LinkButton (see Create).
+void SetFaceColor(CStateColorButton* button, const QColor& color) {
+  static_cast<LinkButton*>(button)->SetFace(color);
+}
+
+}  // namespace
+
+std::string CPortControlDlg::SelectedDevice() const {
+  const int index = portList_->currentIndex();
+  return index >= 0 && index < static_cast<int>(slots_.size()) ? slots_[index].path : std::string();
+}
+
+std::string CPortControlDlg::RequestedDevice() const {
+  const std::string typed = portList_->lineEdit()->text().trimmed().toStdString();
+  return IsTypedDevice(typed) ? typed : SelectedDevice();
+}
+
+QString CPortControlDlg::PortName() const {
+  const QString typed = portList_->lineEdit()->text().trimmed();
+  if (IsTypedDevice(typed.toStdString())) return typed;
+  return QStringLiteral("COM%1").arg(std::max(portList_->currentIndex(), 0) + 1);
+}
+
+QString CPortControlDlg::LinkStateText() const {
+  return PortName() + QStringLiteral(" ") + QString::fromStdString(link_.StateWords());
+}
+
+void CPortControlDlg::SetStatusTip(const QString& linkTip) {
+  linkTip_ = linkTip;
+  if (statusText_ == nullptr) return;
+  QString tip = linkTip_;
+  if (!telemetryNote_.isEmpty()) tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + telemetryNote_;
+  statusText_->setToolTip(tip);
+}
+
+void CPortControlDlg::SetTelemetryNote(const QString& note) {
+  telemetryNote_ = note;
+  SetStatusTip(linkTip_);
+}
+
+void CPortControlDlg::ShowLinkState(bool open) {
+  SetFaceColor(openButton_, open ? kUnavailable : kAvailable);
+  SetFaceColor(closeButton_, open ? kAvailable : kUnavailable);
+  statusText_->setText(open ? QStringLiteral("PORT OPENED") : QStringLiteral("PORT CLOSED"));
+}
+
+void CPortControlDlg::OnOpenPort() {
+  link_.Open(RequestedDevice(), BaudForIndex(speedList_->currentIndex()));
+}
+
+void CPortControlDlg::OnClosePort() { link_.Close(); }
+
+void CPortControlDlg::Opened() {
+  ShowLinkState(true);
+  emit linkChanged(true, {});
+}
+
+void CPortControlDlg::Closed(const std::string& reason) {
+  ShowLinkState(false);
+  const QString said = QString::fromStdString(reason);
+  SetStatusTip(said);
+  emit linkChanged(false, said);
+}
+
+void CPortControlDlg::Failed(const std::string& reason, bool inBox) {
+  if (inBox) {
+    QMessageBox box(QMessageBox::Critical, windowTitle(), QStringLiteral("COM-port NOK"),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(QString::fromStdString(reason));
+    box.exec();
+    return;
+  }
+  statusText_->setText(QStringLiteral("COM-port NOK"));
+  SetStatusTip(QString::fromStdString(reason));
+}
+
+void CPortControlDlg::Note(const std::string& line) {
+  if (settings_.expertMode) AddTrafficLine(rxList_, txList_, line);
+}
+
+void CPortControlDlg::Received(const std::uint8_t* bytes, std::uint32_t count) {
+  LogRx(bytes, count);
+  if (rxByteHandler_)
+    for (std::uint32_t i = 0; i < count; ++i) rxByteHandler_(bytes[i]);
 }
 
 QWidget* CPortControlDlg::Control(int id) const {
@@ -136,24 +224,9 @@ void CPortControlDlg::Create(QWidget* owner) {
   connect(speedList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
           [this] { OnClosePort(); });
 
-  SetLinkState(LinkState::Closed);
-  retryTimer_.setSingleShot(true);
-  connect(&retryTimer_, &QTimer::timeout, this, &CPortControlDlg::OnRetryTimer);
-  if (settings_.autoOpen && IsNetworkAddress(SelectedDevice())) {
-    // A bridge that cannot be reached holds nothing up: it is tried again.
-    BeginConnect(SelectedDevice(), OpenPurpose::Start);
-  } else if (settings_.autoOpen) {
-    // A device that is not there yet holds nothing up: it is waited for.
-    const std::string device = SelectedDevice();
-    const std::int32_t result = OpenLink(device);
-    if (result != 0 && IsDeviceAbsent(result)) {
-      if (settings_.autoReopen) StartWatch(device);
-      SayOpenFailure(result, device, false);
-      SetLinkState(LinkState::Absent);
-    } else if (result != 0) {
-      SayOpenFailure(result, device, true);
-    }
-  }
+  link_.SetAutoReopen(settings_.autoReopen);
+  if (settings_.autoOpen)
+    link_.OpenAtStart(SelectedDevice(), BaudForIndex(speedList_->currentIndex()));
 }
 
 bool CPortControlDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -220,20 +293,18 @@ void CPortControlDlg::OnInitDialog() {
 }
 
 void CPortControlDlg::OnSendText() {
-  if (portOpen_ != 1) return;
+  if (!link_.IsOpen()) return;
   const SendText parsed = ParseSendText(sendText_->text().toStdString());
   if (!parsed.error.empty()) {
     QMessageBox::warning(this, windowTitle(), QString::fromStdString(parsed.error));
     return;
   }
-  serialPort_.Write(parsed.bytes.data(), static_cast<std::uint32_t>(parsed.bytes.size()), nullptr,
-                    nullptr, INFINITE);
+  link_.Write(parsed.bytes.data(), static_cast<std::uint32_t>(parsed.bytes.size()));
   LogTx(parsed.bytes.data(), static_cast<std::uint32_t>(parsed.bytes.size()));
 }
 
 void CPortControlDlg::Write(const std::uint8_t* data, std::uint32_t length) {
-  if (connecting_) return;  // the helper owns the port until the link is up
-  serialPort_.Write(data, length, nullptr, nullptr, INFINITE);
+  link_.Write(data, length);
 }
 
 void CPortControlDlg::AddTrafficLine(TrafficList* own, TrafficList* other, const std::string& line) {

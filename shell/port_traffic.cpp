@@ -128,53 +128,5 @@ bool IsTypedDevice(std::string_view text) {
   return text.starts_with('/') || text.starts_with("tcp://") || text.starts_with("rfc2217://");
 }
 
-bool IsDeviceAbsent(std::int32_t code) { return code == ENOENT || code == ENODEV || code == ENXIO; }
-
-bool IsBridgeUnreachable(std::int32_t code) {
-  switch (code) {
-    case ERROR_HOST_NOT_FOUND:
-    case ERROR_HOST_LOOKUP_FAILED:
-    case ECONNREFUSED:
-    case ETIMEDOUT:
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case ECONNRESET:
-    case ERROR_GRACEFUL_DISCONNECT:
-      return true;
-    default:
-      return false;
-  }
-}
-
-std::string DescribeOpenFailure(std::int32_t code, const std::string& device,
-                                std::uint32_t networkLimitMs) {
-  if (device.empty())
-    return "There is no device for this port: plug one in, or name one with a [COMn] line in "
-           "config.txt.";
-  if (IsNetworkAddress(device)) {
-    const std::string why = DescribeNetworkFailure(code, networkLimitMs);
-    if (!why.empty()) return "The bridge " + device + " could not be reached: " + why + ".";
-  }
-  switch (code) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-      return "There is no device " + device + ".";
-    case EACCES:
-    case EPERM:
-      return "Permission to open " + device +
-             " was denied. Add your user to the group that owns it (usually \"dialout\": "
-             "sudo usermod -aG dialout $USER) and log in again.";
-    case EBUSY:
-    case EWOULDBLOCK:
-      return device + " is busy: another program is using it.";
-    case ERROR_ALREADY_INITIALIZED:
-      return "The port is already open.";
-    case EINVAL:
-      return device + " does not take the line settings.";
-    default:
-      return "Opening " + device + " failed: " + std::strerror(code) + ".";
-  }
-}
 
 }  // namespace verdelo

@@ -13,6 +13,7 @@
 #include "console/config_keys.h"
 #include "console/host.h"
 #include "serial/port_names.h"
+#include "serial/net_failure.h"
 #include "serial/port_slots.h"
 
 namespace verdelo {
@@ -71,19 +72,5 @@ std::span<const ConfigKeyInfo> PortConfigKeys();
 // Applies the port window's keys of config.txt, in file order.
 PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries);
 
-// Whether an open failed because the device is not there (rather than
-// busy, refused or broken): what a watch for its return waits out.
-bool IsDeviceAbsent(std::int32_t code);
-
-// Whether opening a network address failed because its bridge could not be
-// reached now (unknown host, refused, no answer, no route): worth trying
-// again later, unlike a malformed address.
-bool IsBridgeUnreachable(std::int32_t code);
-
-// A plain-language reason for a failed open, for the "COM-port NOK" box. For
-// a network address the bridge's failure comes first ("... unknown host"),
-// `networkLimitMs` being the time limit its connect had.
-std::string DescribeOpenFailure(std::int32_t code, const std::string& device,
-                                std::uint32_t networkLimitMs = 5000);
 
 }  // namespace verdelo

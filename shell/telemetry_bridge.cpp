@@ -10,6 +10,25 @@
 
 namespace verdelo {
 
+namespace {
+
+// The link as the state topic names it: lost from its loss until it is
+// back or the user closes it; a device or bridge absent from the start was
+// never open, so it is closed.
+LinkState PublishedLink(LinkSupervisor::State state) {
+  using S = LinkSupervisor::State;
+  switch (state) {
+    case S::Open:
+    case S::Reopened: return LinkState::Open;
+    case S::Lost:
+    case S::LostWaiting:
+    case S::LostRetrying: return LinkState::Lost;
+    default: return LinkState::Closed;
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<TelemetryBridge> TelemetryBridge::Start(CKelvoPCDlg& window,
                                                         const std::vector<ConfigEntry>& entries) {
   std::string error;
@@ -35,16 +54,9 @@ TelemetryBridge::TelemetryBridge(CKelvoPCDlg& window, const TelemetrySettings& s
   console.AddValueObserver(telemetry_.get());
   console.AddLogEventObserver(telemetry_.get());
   CPortControlDlg& port = window_.portDialog();
-  // A link that closes with a reason was lost; one closed by the user has
-  // none.
-  connect(&port, &CPortControlDlg::linkChanged, this, [this](bool open, const QString& reason) {
-    telemetry_->SetLink(open ? LinkState::Open : reason.isEmpty() ? LinkState::Closed : LinkState::Lost);
-  });
-  // The port opened at start says so only through its state.
-  connect(&port, &CPortControlDlg::linkStateChanged, this, [this] {
-    if (window_.portDialog().portOpen() == 1) telemetry_->SetLink(LinkState::Open);
-  });
-  if (port.portOpen() == 1) telemetry_->SetLink(LinkState::Open);
+  connect(&port, &CPortControlDlg::linkStateChanged, this,
+          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog().linkState())); });
+  telemetry_->SetLink(PublishedLink(port.linkState()));
   ShowStatus(QStringLiteral("MQTT: connecting to ") + QString::fromStdString(settings.brokerText));
 }
 

@@ -141,7 +141,7 @@ class MqttTelemetry::Network {
 
   // The network thread's own.
   StatePacer pacer_;
-  Backoff backoff_;
+  Backoff backoff_ = BrokerBackoff();
   std::size_t attempts_ = 0;  // attempts at a name's addresses
   TelemetryClock::time_point attemptStart_{};
   std::string refusal_;    // why the broker refused the last connection
@@ -434,7 +434,7 @@ void MqttTelemetry::Network::Serve() {
 }
 
 void MqttTelemetry::Network::WaitBeforeRetry(const std::string& reason) {
-  const std::chrono::seconds wait = backoff_.Next();
+  const auto wait = std::chrono::duration_cast<std::chrono::seconds>(backoff_.Next());
   Report(false, "MQTT broker " + settings_.brokerText + ": " + reason + "; trying again in " +
                     std::to_string(wait.count()) + " s");
   const auto until = TelemetryClock::now() + wait;

@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "base/backoff.h"
+
 namespace verdelo {
 
 using TelemetryClock = std::chrono::steady_clock;
@@ -24,16 +26,7 @@ class StatePacer {
   bool sent_ = false;
 };
 
-class Backoff {
- public:
-  // The wait before the next attempt: 1, 2, 4, ... 60, 60 s.
-  std::chrono::seconds Next();
-  void Reset() { next_ = std::chrono::seconds(1); }
-
-  static constexpr std::chrono::seconds kLongest{60};
-
- private:
-  std::chrono::seconds next_{1};
-};
+// The broker is tried again after 1, 2, 4 ... 60 s.
+inline Backoff BrokerBackoff() { return Backoff(std::chrono::seconds(1), std::chrono::seconds(60)); }
 
 }  // namespace verdelo

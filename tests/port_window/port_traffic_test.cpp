@@ -4,7 +4,8 @@
 
 #include "serial/com_types.h"
 #include "shell/port_traffic.h"
-#include "shell/reconnect_backoff.h"
+#include "base/backoff.h"
+#include "link/link_supervisor.h"
 
 namespace verdelo {
 namespace {
@@ -126,16 +127,16 @@ TEST(OpenFailure, ABridgeSaysWhyItCouldNotBeReachedAndWhetherToTryAgain) {
 }
 
 TEST(ReconnectBackoff, DoublesFromOneSecondToThirtyAndStartsOverAfterReset) {
-  ReconnectBackoff backoff;
+  Backoff backoff = LinkSupervisor::RetryBackoff();
   std::vector<int> delays;
-  for (int i = 0; i < 8; ++i) delays.push_back(backoff.NextDelayMs());
+  for (int i = 0; i < 8; ++i) delays.push_back(backoff.Next().count());
   EXPECT_EQ(delays, (std::vector<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(backoff.NextDelayMs(), 30000);  // no overflow
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(backoff.Next().count(), 30000);  // no overflow
   backoff.Reset();
-  EXPECT_EQ(backoff.NextDelayMs(), 1000);
-  ReconnectBackoff quick(50);
-  EXPECT_EQ(quick.NextDelayMs(), 50);
-  EXPECT_EQ(quick.NextDelayMs(), 100);
+  EXPECT_EQ(backoff.Next().count(), 1000);
+  Backoff quick = LinkSupervisor::RetryBackoff(50);
+  EXPECT_EQ(quick.Next().count(), 50);
+  EXPECT_EQ(quick.Next().count(), 100);
 }
 
 // Only a link that carried an answer and stood 10 s starts the steps afresh.
@@ -143,13 +144,13 @@ TEST(ReconnectBackoff, OnlyASoundLinkLostStartsTheStepsAfresh) {
   struct Case { bool answered; int stoodMs; bool sound; };
   for (const Case& c : {Case{false, 0, false}, Case{false, 60000, false}, Case{true, 9999, false},
                         Case{true, 10000, true}}) {
-    ReconnectBackoff backoff;
-    for (int i = 0; i < 3; ++i) backoff.NextDelayMs();
-    const ReconnectBackoff::Clock::time_point made{std::chrono::hours(1)};
+    Backoff backoff = LinkSupervisor::RetryBackoff();
+    for (int i = 0; i < 3; ++i) backoff.Next();
+    const Backoff::Clock::time_point made{std::chrono::hours(1)};
     backoff.LinkMade(made);
     if (c.answered) backoff.AnswerCarried();
     EXPECT_EQ(backoff.LinkLost(made + std::chrono::milliseconds(c.stoodMs)), c.sound) << c.stoodMs;
-    EXPECT_EQ(backoff.NextDelayMs(), c.sound ? 1000 : 8000) << c.stoodMs;
+    EXPECT_EQ(backoff.Next().count(), c.sound ? 1000 : 8000) << c.stoodMs;
   }
 }
 

@@ -207,9 +207,9 @@ TEST(TelemetryPacing, StateAtMostOncePerSecondAndRetriesBackingOffToAMinute) {
   pacer.Reset();
   EXPECT_EQ(pacer.Wait(t0 + 1ms), 0ms);
 
-  Backoff backoff;
+  Backoff backoff = BrokerBackoff();
   std::vector<long> waits;
-  for (int i = 0; i < 9; ++i) waits.push_back(backoff.Next().count());
+  for (int i = 0; i < 9; ++i) waits.push_back(std::chrono::duration_cast<std::chrono::seconds>(backoff.Next()).count());
   EXPECT_EQ(waits, (std::vector<long>{1, 2, 4, 8, 16, 32, 60, 60, 60}));
   backoff.Reset();
   EXPECT_EQ(backoff.Next(), 1s);
