@@ -277,7 +277,9 @@ TEST(NetLine, Rfc2217SetUpBrokenOffEndsAtOnceInEveryStep) {
     SCOPED_TRACE(asked);
     LoopbackBridge bridge;
     CComLine line;
-    if (asked == 31) ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+    if (asked == 31) {
+      ASSERT_NO_FATAL_FAILURE(OpenRfc2217(line, bridge));
+    }
     auto waiting = std::async(std::launch::async, [&] {
       return asked == 31 ? line.Configure(19200, 8, kParityNone, kStopBitsOne)
                          : line.Open(bridge.Address("rfc2217"), 0, 0, true);
