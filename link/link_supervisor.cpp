@@ -81,7 +81,7 @@ LinkSupervisor::~LinkSupervisor() {
 }
 
 void LinkSupervisor::Enter(State next) {
-  assert(kMoves[static_cast<unsigned>(state_)] & Bit(next));
+  assert(MayMove(state_, next));
   const State was = std::exchange(state_, next);
   if (IsWaitingState(was) && was != next) {
     host_.WatchReadable(-1);
@@ -103,6 +103,8 @@ void LinkSupervisor::Enter(State next) {
   }
   view_.StateChanged();
 }
+
+bool LinkSupervisor::MayMove(State from, State to) { return (kMoves[static_cast<unsigned>(from)] & Bit(to)) != 0; }
 
 bool LinkSupervisor::IsWaiting() const { return IsWaitingState(state_) || IsRetryingState(state_); }
 

@@ -113,6 +113,8 @@ class LinkSupervisor : private INotifyTarget {
   void OnReadable();
 
   State state() const { return state_; }
+  // Whether the table of moves lets the link go from `from` to `to`.
+  static bool MayMove(State from, State to);
   bool IsOpen() const { return state_ == State::Open || state_ == State::Reopened; }
   // A connect runs on the helper thread (it may be broken off already).
   bool IsConnecting() const { return connect_ != nullptr; }

@@ -99,7 +99,14 @@ class RecordingView : public ILinkView {
     for (const std::string& line : told) n += line.rfind(start, 0) == 0;
     return n;
   }
-  void StateChanged() override {}
+  // Every move the link makes must be one its table allows.
+  const LinkSupervisor* link = nullptr;
+  S last = S::Closed;
+  int disallowed = 0;
+  void StateChanged() override {
+    disallowed += !LinkSupervisor::MayMove(last, link->state());
+    last = link->state();
+  }
   void Opened() override { told.push_back("opened"); }
   void Closed(const std::string& reason) override { told.push_back("closed " + reason); }
   void Lost(const std::string& reason) override { told.push_back("lost " + reason); }
@@ -119,6 +126,7 @@ struct Rig {
     char name[] = "/tmp/verdelo-link-XXXXXX";
     dir = ::mkdtemp(name);
     host.supervisor = &link;
+    view.link = &link;
   }
   ~Rig() { fs::remove_all(dir); }
   // Points the device's name at a new pseudo-terminal, as udev does.
@@ -266,6 +274,7 @@ TEST(LinkSupervisor, MovesThroughItsStatesAsTheLinkComesAndGoes) {
     SCOPED_TRACE(scenario.name);
     Rig rig;
     scenario.run(rig);
+    EXPECT_EQ(rig.view.disallowed, 0);
   }
 }
 
