@@ -20,7 +20,7 @@
 #include "bench/traffic_feed.h"
 #include "console/config_file.h"
 #include "console/mower_frame.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 #include "tests/support/qt_wait.h"
 
 namespace verdelo::bench {

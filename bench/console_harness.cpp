@@ -55,8 +55,8 @@
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
 #include "res/port_window_ids.h"
-#include "shell/console_dlg.h"
-#include "shell/telemetry_bridge.h"
+#include "shell/console_window/console_dlg.h"
+#include "shell/telemetry/telemetry_bridge.h"
 
 namespace verdelo::bench {
 namespace {

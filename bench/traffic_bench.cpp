@@ -24,7 +24,7 @@
 #include "bench/traffic_feed.h"
 #include "res/dialog_template.h"
 #include "res/port_window_ids.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 #include "widgets/template_window.h"
 
 namespace verdelo::bench {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "bench/bench_util.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 
 namespace verdelo::bench {
 

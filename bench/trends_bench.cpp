@@ -20,7 +20,7 @@
 #include <fstream>
 
 #include "bench/bench_util.h"
-#include "shell/trends_window.h"
+#include "shell/trends_window/trends_window.h"
 #include "tests/trends/log_maker.h"
 #include "trends/log_reader.h"
 

@@ -14,7 +14,7 @@
 #include "console/text.h"
 #include "fuzz/console_checks.h"
 #include "fuzz/fuzz_check.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 #include "tests/console/console_rig.h"
 
 using namespace verdelo;

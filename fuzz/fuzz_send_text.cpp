@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 
 using namespace verdelo;
 

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "console/config_file.h"
-#include "shell/console_dlg.h"
+#include "shell/console_window/console_dlg.h"
 
 namespace verdelo {
 

@@ -7,9 +7,9 @@
 #include "console/config_file.h"
 #include "res/version.h"
 #include "shell/app.h"
-#include "shell/command_line.h"
-#include "shell/config_check.h"
-#include "shell/port_listing.h"
+#include "shell/command_line/command_line.h"
+#include "shell/command_line/config_check.h"
+#include "shell/command_line/port_listing.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "console/config_file.h"
-#include "shell/command_line.h"
-#include "shell/config_check.h"
-#include "shell/port_listing.h"
+#include "shell/command_line/command_line.h"
+#include "shell/command_line/config_check.h"
+#include "shell/command_line/port_listing.h"
 #include "tests/support/temp_dir.h"
 
 namespace verdelo {

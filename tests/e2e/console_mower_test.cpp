@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "console/control_ids.h"
-#include "shell/console_dlg.h"
-#include "shell/trends_window.h"
+#include "shell/console_window/console_dlg.h"
+#include "shell/trends_window/trends_window.h"
 #include "tests/e2e/mower_process.h"
 #include "tests/e2e/records.h"
 #include "tests/support/process_usage.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/console_dlg.h"
+#include "shell/console_window/console_dlg.h"
 #include "tests/support/qt_wait.h"
 
 namespace verdelo::test {

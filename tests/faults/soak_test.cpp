@@ -22,7 +22,7 @@
 
 #include "console/console.h"
 #include "console/control_ids.h"
-#include "shell/port_control_dlg.h"
+#include "shell/port_window/port_control_dlg.h"
 #include "tests/console/console_rig.h"
 #include "tests/e2e/records.h"
 #include "tests/faults/fault_support.h"

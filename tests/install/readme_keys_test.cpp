@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "console/config_keys.h"
-#include "shell/port_traffic.h"
-#include "shell/window_keys.h"
+#include "shell/port_window/port_traffic.h"
+#include "shell/command_line/window_keys.h"
 #include "telemetry/settings.h"
 
 namespace verdelo {

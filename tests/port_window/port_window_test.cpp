@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shell/port_control_dlg.h"
+#include "shell/port_window/port_control_dlg.h"
 #include "tests/serial/loopback_bridge.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/qt_wait.h"

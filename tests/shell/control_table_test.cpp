@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "shell/control_table.h"
+#include "shell/console_window/control_table.h"
 #include "widgets/template_window.h"
 
 namespace verdelo {

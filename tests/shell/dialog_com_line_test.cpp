@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "shell/dialog_com_line.h"
+#include "shell/port_window/dialog_com_line.h"
 #include "tests/serial/pty_pair.h"
 
 namespace verdelo {

@@ -21,7 +21,7 @@
 
 #include "console/control_ids.h"
 #include "console/mower_frame.h"
-#include "shell/telemetry_bridge.h"
+#include "shell/telemetry/telemetry_bridge.h"
 #include "tests/e2e/mower_process.h"
 #include "tests/faults/console_window.h"
 #include "tests/serial/pty_pair.h"

@@ -11,7 +11,7 @@
 
 #include <fstream>
 
-#include "shell/trends_window.h"
+#include "shell/trends_window/trends_window.h"
 #include "tests/support/qt_wait.h"
 #include "tests/trends/log_maker.h"
 #include "tests/trends/time_zone.h"

@@ -1,4 +1,4 @@
-#include "shell/console_dlg.h"
+#include "shell/console_window/console_dlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,10 +12,10 @@
 #include "console/config_file.h"
 #include "res/app_icon.h"
 #include "res/dialog_template.h"
-#include "shell/about_dlg.h"
-#include "shell/key_translation.h"
-#include "shell/telemetry_bridge.h"
-#include "shell/window_keys.h"
+#include "shell/console_window/about_dlg.h"
+#include "shell/console_window/key_translation.h"
+#include "shell/telemetry/telemetry_bridge.h"
+#include "shell/command_line/window_keys.h"
 #include "widgets/clickable_label.h"
 #include "widgets/template_window.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/trends_chart_view.h"
+#include "shell/trends_window/trends_chart_view.h"
 #include "trends/series_store.h"
 #include "trends/status_info.h"
 

@@ -1,4 +1,4 @@
-#include "shell/command_line.h"
+#include "shell/command_line/command_line.h"
 
 #include <algorithm>
 #include <array>

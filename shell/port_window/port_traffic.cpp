@@ -1,4 +1,4 @@
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 
 #include <cstring>
 #include <functional>

@@ -15,8 +15,8 @@
 #include "console/host.h"
 #include "link/link_supervisor.h"
 #include "serial/port_slots.h"
-#include "shell/port_traffic.h"
-#include "shell/qt_link_host.h"
+#include "shell/port_window/port_traffic.h"
+#include "shell/port_window/qt_link_host.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "shell/window_keys.h"
+#include "shell/command_line/window_keys.h"
 
 namespace verdelo {
 

@@ -1,4 +1,4 @@
-#include "shell/port_control_dlg.h"
+#include "shell/port_window/port_control_dlg.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -18,7 +18,7 @@
 #include "serial/com_types.h"
 #include "serial/net_endpoint.h"
 #include "serial/udev_ports.h"
-#include "shell/port_link_button.h"
+#include "shell/port_window/port_link_button.h"
 #include "widgets/template_window.h"
 #include "widgets/traffic_list.h"
 

@@ -1,4 +1,4 @@
-#include "shell/dialog_com_line.h"
+#include "shell/port_window/dialog_com_line.h"
 
 #include <QCoreApplication>
 

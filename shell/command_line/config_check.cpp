@@ -1,4 +1,4 @@
-#include "shell/config_check.h"
+#include "shell/command_line/config_check.h"
 
 #include <algorithm>
 #include <optional>
@@ -10,8 +10,8 @@
 #include "console/text.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_names.h"
-#include "shell/port_traffic.h"
-#include "shell/window_keys.h"
+#include "shell/port_window/port_traffic.h"
+#include "shell/command_line/window_keys.h"
 #include "telemetry/settings.h"
 
 namespace verdelo {

@@ -1,4 +1,4 @@
-#include "shell/trends_window.h"
+#include "shell/trends_window/trends_window.h"
 
 #include <QAction>
 #include <QCloseEvent>

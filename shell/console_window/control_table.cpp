@@ -1,4 +1,4 @@
-#include "shell/control_table.h"
+#include "shell/console_window/control_table.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "shell/key_translation.h"
+#include "shell/console_window/key_translation.h"
 
 #include "console/console.h"
 

@@ -1,4 +1,4 @@
-#include "shell/qt_link_host.h"
+#include "shell/port_window/qt_link_host.h"
 
 #include <QCoreApplication>
 #include <QEvent>

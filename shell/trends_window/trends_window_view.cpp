@@ -10,7 +10,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "shell/trends_window.h"
+#include "shell/trends_window/trends_window.h"
 #include "trends/csv_export.h"
 #include "trends/status_info.h"
 

@@ -12,9 +12,9 @@
 
 #include "console/console.h"
 #include "console/system_services.h"
-#include "shell/trends_window.h"
-#include "shell/port_control_dlg.h"
-#include "shell/control_table.h"
+#include "shell/trends_window/trends_window.h"
+#include "shell/port_window/port_control_dlg.h"
+#include "shell/console_window/control_table.h"
 #include "trends/live_input.h"
 #include "trends/series_store.h"
 

@@ -1,4 +1,4 @@
-#include "shell/trends_chart_view.h"
+#include "shell/trends_window/trends_chart_view.h"
 
 #include <QDateTime>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
-#include "shell/port_listing.h"
+#include "shell/command_line/port_listing.h"
 
 #include "console/config_file.h"
 #include "serial/udev_ports.h"
-#include "shell/port_traffic.h"
+#include "shell/port_window/port_traffic.h"
 
 namespace verdelo {
 

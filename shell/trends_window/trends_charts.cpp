@@ -1,4 +1,4 @@
-#include "shell/trends_charts.h"
+#include "shell/trends_window/trends_charts.h"
 
 #include <QGraphicsLayout>
 #include <QTimer>

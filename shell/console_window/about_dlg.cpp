@@ -1,4 +1,4 @@
-#include "shell/about_dlg.h"
+#include "shell/console_window/about_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>

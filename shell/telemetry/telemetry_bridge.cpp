@@ -1,11 +1,11 @@
-#include "shell/telemetry_bridge.h"
+#include "shell/telemetry/telemetry_bridge.h"
 
 #include <QAbstractButton>
 
 #include <iostream>
 
 #include "res/version.h"
-#include "shell/console_dlg.h"
+#include "shell/console_window/console_dlg.h"
 #include "telemetry/commands.h"
 
 namespace verdelo {

@@ -22,7 +22,7 @@
 #include <functional>
 
 #include "console/value_observer.h"
-#include "shell/trends_charts.h"
+#include "shell/trends_window/trends_charts.h"
 #include "trends/log_loader.h"
 #include "trends/series_store.h"
 #include "trends/view_range.h"
