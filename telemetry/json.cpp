@@ -47,12 +47,6 @@ JsonObject& JsonObject::Add(std::string_view key, int number) {
   return *this;
 }
 
-JsonObject& JsonObject::Add(std::string_view key, bool flag) {
-  Key(key);
-  text_ += flag ? "true" : "false";
-  return *this;
-}
-
 JsonObject& JsonObject::AddNull(std::string_view key) {
   Key(key);
   text_ += "null";

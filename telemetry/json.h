@@ -16,7 +16,8 @@ class JsonObject {
   JsonObject& Add(std::string_view key, std::string_view text);
   JsonObject& Add(std::string_view key, const char* text) { return Add(key, std::string_view(text)); }
   JsonObject& Add(std::string_view key, int number);
-  JsonObject& Add(std::string_view key, bool flag);
+  // No document holds a flag; deleted so that one is never taken for a number.
+  JsonObject& Add(std::string_view key, bool flag) = delete;
   JsonObject& AddNull(std::string_view key);
   // `json` is already JSON (an object or an array).
   JsonObject& AddRaw(std::string_view key, std::string_view json);
