@@ -56,6 +56,7 @@
 #include "console/mower_frame.h"
 #include "res/port_window_ids.h"
 #include "shell/console_window/console_dlg.h"
+#include "shell/port_window/qt_link_host.h"
 #include "shell/telemetry/telemetry_bridge.h"
 
 namespace verdelo::bench {
@@ -114,11 +115,12 @@ void RunEvents(int ms, const std::function<bool()>& done = {}) {
   loop.exec();
 }
 
-// Notes when the port window is handed a notification of its port.
+// Notes when the link supervisor is handed a notification of its line
+// (posted to the window's thread as a task).
 class NotifyWatch : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == CDialogComLine::NotifyEventType()) {
+    if (event->type() == QtLinkHost::TaskEventType()) {
       deliveredNs = NowNs();
       ++delivered;
     }

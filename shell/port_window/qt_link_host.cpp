@@ -10,15 +10,16 @@ namespace {
 
 class TaskEvent : public QEvent {
  public:
-  explicit TaskEvent(std::function<void()> task) : QEvent(Type()), task(std::move(task)) {}
-  static QEvent::Type Type() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-  }
+  explicit TaskEvent(std::function<void()> task) : QEvent(QtLinkHost::TaskEventType()), task(std::move(task)) {}
   const std::function<void()> task;
 };
 
 }  // namespace
+
+QEvent::Type QtLinkHost::TaskEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
 
 QtLinkHost::QtLinkHost() {
   for (const Timer timer : {Timer::Retry, Timer::WatchLook}) {
@@ -45,7 +46,7 @@ void QtLinkHost::Post(std::function<void()> task) {
 }
 
 bool QtLinkHost::event(QEvent* event) {
-  if (event->type() != TaskEvent::Type()) return QObject::event(event);
+  if (event->type() != TaskEventType()) return QObject::event(event);
   static_cast<TaskEvent*>(event)->task();
   return true;
 }

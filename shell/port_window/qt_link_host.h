@@ -3,6 +3,7 @@
 // this object, so they run on its thread and die with it.
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 #include <QTimer>
 
@@ -23,6 +24,8 @@ class QtLinkHost : public QObject, public ILinkHost {
   void WatchReadable(int fd) override;
   void Post(std::function<void()> task) override;
   std::chrono::steady_clock::time_point Now() override { return std::chrono::steady_clock::now(); }
+  // The event that carries a posted task: the line's notifications above all.
+  static QEvent::Type TaskEventType();
 
  protected:
   bool event(QEvent* event) override;
