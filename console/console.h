@@ -105,6 +105,9 @@ class MowerConsole {
   // written is tried again for every line; each change between working and
   // failing (and each new reason) is told to the window once.
   void WriteLogLine(const std::string& text);
+  // Lets go of the data log and opens "Moro-log.txt" again, so once the
+  // old one was renamed (logrotate) new lines go to a new file.
+  void ReopenDataLog();
 
   const MowerValues& values() const { return values_; }
   const ConsoleSettings& settings() const { return settings_; }

@@ -30,6 +30,11 @@ void MowerConsole::OpenDataLog() {
   NoteDataLogResult(dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append));
 }
 
+void MowerConsole::ReopenDataLog() {
+  dataLog_.Close();
+  NoteDataLogResult(dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append));
+}
+
 bool MowerConsole::AppendToDataLog(const std::string& line) {
   const bool open =
       dataLog_.IsOpen() || dataLog_.Open(host_.workDir / kDataLogName, TextFileWriter::Mode::Append);

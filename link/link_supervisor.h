@@ -116,6 +116,10 @@ class LinkSupervisor : private INotifyTarget {
   // Whether the table of moves lets the link go from `from` to `to`.
   static bool MayMove(State from, State to);
   bool IsOpen() const { return state_ == State::Open || state_ == State::Reopened; }
+  // Lost and not back yet, whether waited for or not.
+  bool WasLost() const {
+    return state_ == State::Lost || state_ == State::LostWaiting || state_ == State::LostRetrying;
+  }
   // A connect runs on the helper thread (it may be broken off already).
   bool IsConnecting() const { return connect_ != nullptr; }
   // Waiting for a device to come back, or trying a bridge again.

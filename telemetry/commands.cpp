@@ -49,6 +49,14 @@ std::string ShownPayload(std::string_view payload) {
   return word.size() > kShownBytes ? std::string(word.substr(0, kShownBytes)) + "..." : std::string(word);
 }
 
+CommandOutcome DecideCommand(std::string_view payload, bool portOpen) {
+  const std::string shown = ShownPayload(payload);
+  const std::optional<int> button = CommandButton(payload);
+  if (!button) return {std::nullopt, "command refused: \"" + shown + "\" is not a command"};
+  if (!portOpen) return {std::nullopt, "command not sent: \"" + shown + "\" while the port is closed"};
+  return {button, "=> MQTT command: " + shown};
+}
+
 std::span<const CommandName> AllCommands() {
   static const std::vector<CommandName> kAll = [] {
     std::vector<CommandName> all = {

@@ -18,6 +18,14 @@ std::optional<int> CommandButton(std::string_view payload);
 // after its first 64 bytes ("...") however much was sent.
 std::string ShownPayload(std::string_view payload);
 
+// What a live command comes to: the button to click once `line` is in the
+// data log, or (no button) `line` for the event topic saying why not.
+struct CommandOutcome {
+  std::optional<int> button;
+  std::string line;
+};
+CommandOutcome DecideCommand(std::string_view payload, bool portOpen);
+
 // Every command word with its button, for the discovery documents' buttons.
 struct CommandName {
   std::string payload;

@@ -14,6 +14,11 @@ namespace verdelo {
 // The link to the mower as the state topic names it.
 enum class LinkState { Closed, Open, Lost };
 std::string_view LinkStateName(LinkState link);
+// Lost from its loss until it is back or the user closes it; a device or
+// bridge absent from the start was never open, so it is closed.
+inline LinkState LinkStateOf(bool open, bool lost) {
+  return open ? LinkState::Open : lost ? LinkState::Lost : LinkState::Closed;
+}
 
 // The status code's text as the console's status line shows it, without the
 // arrow in front ("Charging"); unknown codes say so with the code.

@@ -127,4 +127,13 @@ std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file,
   return password;
 }
 
+std::optional<std::string> TelemetryPassword(const TelemetrySettings& settings,
+                                             std::vector<std::string>& warnings) {
+  if (settings.passwordFile.empty()) return std::nullopt;
+  std::string error;
+  std::optional<std::string> password = ReadPasswordFile(settings.passwordFile, warnings, error);
+  if (!password) warnings.push_back(error);
+  return password;
+}
+
 }  // namespace verdelo

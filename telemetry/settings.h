@@ -65,4 +65,9 @@ bool IsTopicName(const std::string& name);
 std::optional<std::string> ReadPasswordFile(const std::filesystem::path& file,
                                             std::vector<std::string>& warnings, std::string& error);
 
+// The password of [MQTT_PASSWORD_FILE], when it names a file; what is
+// wrong with the file joins `warnings`.
+std::optional<std::string> TelemetryPassword(const TelemetrySettings& settings,
+                                             std::vector<std::string>& warnings);
+
 }  // namespace verdelo

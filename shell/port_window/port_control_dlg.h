@@ -59,6 +59,8 @@ class CPortControlDlg : public QDialog, public ILink, private ILinkView {
   // "COM1 open", "COM1 lost: device gone, waiting", "COM1 closed".
   QString LinkStateText() const;
   LinkSupervisor::State linkState() const { return link_.state(); }
+  // Lost and not back yet.
+  bool IsLost() const { return link_.WasLost(); }
   // Waiting for a lost or absent device to come back, or trying again to
   // reach a network bridge.
   bool IsWaitingForDevice() const { return link_.IsWaiting(); }

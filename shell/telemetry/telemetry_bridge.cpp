@@ -12,19 +12,8 @@ namespace verdelo {
 
 namespace {
 
-// The link as the state topic names it: lost from its loss until it is
-// back or the user closes it; a device or bridge absent from the start was
-// never open, so it is closed.
-LinkState PublishedLink(LinkSupervisor::State state) {
-  using S = LinkSupervisor::State;
-  switch (state) {
-    case S::Open:
-    case S::Reopened: return LinkState::Open;
-    case S::Lost:
-    case S::LostWaiting:
-    case S::LostRetrying: return LinkState::Lost;
-    default: return LinkState::Closed;
-  }
+LinkState PublishedLink(const CPortControlDlg& port) {
+  return LinkStateOf(port.portOpen() == 1, port.IsLost());
 }
 
 }  // namespace
@@ -39,12 +28,7 @@ std::unique_ptr<TelemetryBridge> TelemetryBridge::Start(CKelvoPCDlg& window,
 
 TelemetryBridge::TelemetryBridge(CKelvoPCDlg& window, const TelemetrySettings& settings) : window_(window) {
   std::vector<std::string> warnings = settings.warnings;
-  std::optional<std::string> password;
-  if (!settings.passwordFile.empty()) {
-    std::string error;
-    password = ReadPasswordFile(settings.passwordFile, warnings, error);
-    if (!password) warnings.push_back(error);
-  }
+  std::optional<std::string> password = TelemetryPassword(settings, warnings);
   for (const std::string& warning : warnings) {
     warnings_ << QStringLiteral("MQTT warning: ") + QString::fromStdString(warning);
     std::cerr << "verdelo: MQTT: " << warning << std::endl;
@@ -55,8 +39,8 @@ TelemetryBridge::TelemetryBridge(CKelvoPCDlg& window, const TelemetrySettings& s
   console.AddLogEventObserver(telemetry_.get());
   CPortControlDlg& port = window_.portDialog();
   connect(&port, &CPortControlDlg::linkStateChanged, this,
-          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog().linkState())); });
-  telemetry_->SetLink(PublishedLink(port.linkState()));
+          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog())); });
+  telemetry_->SetLink(PublishedLink(port));
   ShowStatus(QStringLiteral("MQTT: connecting to ") + QString::fromStdString(settings.brokerText));
 }
 
@@ -84,21 +68,16 @@ void TelemetryBridge::ShowStatus(const QString& text) {
 }
 
 void TelemetryBridge::RunCommand(const std::string& payload) {
-  const std::string shown = ShownPayload(payload);
-  const std::optional<int> button = CommandButton(payload);
-  if (!button) {
-    telemetry_->PublishEvent("command refused: \"" + shown + "\" is not a command");
-    return;
-  }
-  if (window_.portDialog().portOpen() != 1) {
-    telemetry_->PublishEvent("command not sent: \"" + shown + "\" while the port is closed");
+  const CommandOutcome outcome = DecideCommand(payload, window_.portDialog().portOpen() == 1);
+  if (!outcome.button) {
+    telemetry_->PublishEvent(outcome.line);
     return;
   }
   // The button's own click, so the command goes exactly the way the user's
   // does; the data log says first who gave it.
-  auto* widget = qobject_cast<QAbstractButton*>(window_.controls().Widget(*button));
+  auto* widget = qobject_cast<QAbstractButton*>(window_.controls().Widget(*outcome.button));
   if (widget == nullptr) return;
-  window_.console().WriteLogLine("=> MQTT command: " + shown);
+  window_.console().WriteLogLine(outcome.line);
   widget->click();
 }
 
