@@ -99,13 +99,17 @@ class ServiceProcess {
                  const fs::path& errorFile) {
     std::vector<std::string> argv = {VERDELO_SERVICE_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> environment = env;
+    // A sanitizer's build of the service takes the test's settings.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS"})
+      if (const char* value = ::getenv(name)) environment.push_back(std::string(name) + "=" + value);
     pid_ = ::fork();
     if (pid_ != 0) return;
     const int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(err, STDERR_FILENO);
     std::vector<char*> a, e;
     for (auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
-    for (auto& s : env) e.push_back(const_cast<char*>(s.c_str()));
+    for (auto& s : environment) e.push_back(const_cast<char*>(s.c_str()));
     a.push_back(nullptr);
     e.push_back(nullptr);
     ::execve(a[0], a.data(), e.data());
