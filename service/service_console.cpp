@@ -102,7 +102,6 @@ void ServiceConsole::CreatePortWindow() {
   const std::string device = known ? slots[static_cast<std::size_t>(portIndex_)].path : std::string();
   link_.SetAutoReopen(settings.autoReopen);
   link_.OpenAtStart(device, BaudForIndex(settings.speedIndex));
-  if (device.empty()) report_.Log(IServiceReport::kError, PortName() + " names no device: nothing to open");
 }
 
 std::string ServiceConsole::PortName() const { return "COM" + std::to_string(std::max(portIndex_, 0) + 1); }
