@@ -14,7 +14,8 @@
 #              this version and the screenshots
 #   manpages   each man page names every option its program's --help lists
 #   unit       the staged systemd unit passes `systemd-analyze verify` for two
-#              instances and `systemd-analyze security` rates it 2.0 at most
+#              instances and `systemd-analyze security` rates it 2.0 at most;
+#              logrotate reads the service's snippet
 #   deb        build the Debian packages of BUILD_DIR into WORK_DIR/deb
 #   debfiles   the verdelo package's name, control fields and file list
 #   servicefiles  the same of the verdelo-service package, its conffiles and
@@ -84,7 +85,8 @@ files_below() {
 service_files() {
   printf '%s\n' usr/bin/verdelo-service usr/lib/systemd/system/verdelo-service@.service \
     etc/verdelo/garden.conf etc/logrotate.d/verdelo-service \
-    usr/share/doc/verdelo-service/copyright usr/share/doc/verdelo-service/changelog.gz
+    usr/share/doc/verdelo-service/copyright usr/share/doc/verdelo-service/changelog.gz \
+    usr/share/lintian/overrides/verdelo-service
   if command -v help2man >/dev/null 2>&1; then echo usr/share/man/man8/verdelo-service.8.gz; fi
 }
 expected_files() {
@@ -205,6 +207,11 @@ case $check in
     [ -n "$exposure" ] || fail "systemd-analyze security printed no exposure level: $report"
     [ -z "$exposure" ] || awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' ||
       fail "the unit's exposure is $exposure, above 2.0:$(grep '✗' <<<"$report" | sed 's/^/ /')"
+    # logrotate reads the snippet without an error (a pattern matching no
+    # log rotates nothing).
+    need logrotate logrotate
+    report=$(logrotate --debug --state "$work/logrotate.state" "$stage/etc/logrotate.d/verdelo-service" 2>&1) ||
+      fail "logrotate rejects etc/logrotate.d/verdelo-service: $(grep error <<<"$report")"
     finish
     ;;
 
@@ -264,6 +271,9 @@ case $check in
     conffiles=$(dpkg-deb --info "$deb" conffiles 2>/dev/null | sort)
     [ "$conffiles" = "$(service_files | grep '^etc/' | sed 's|^|/|' | sort)" ] ||
       fail "the conffiles are '$(echo $conffiles)', not the files in /etc"
+    for script in postinst prerm postrm; do
+      dpkg-deb --info "$deb" "$script" >/dev/null 2>&1 || fail "the package has no $script"
+    done
     finish
     ;;
 
