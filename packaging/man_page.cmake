@@ -4,12 +4,12 @@
 # the header, so the same program always gives the same file).
 #
 #   cmake -DHELP2MAN=<help2man> -DGZIP=<gzip> -DPROGRAM=<built program>
-#         -DNAME=<one-line description> -DVERSION=<version>
+#         -DNAME=<one-line description> -DVERSION=<version> -DSECTION=<1 or 8>
 #         -DINCLUDE=<extra sections, help2man's --include> -DDATE_EPOCH=<seconds>
-#         -DOUTPUT=<page.1.gz> -P man_page.cmake
+#         -DOUTPUT=<page.SECTION.gz> -P man_page.cmake
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable HELP2MAN GZIP PROGRAM NAME VERSION INCLUDE DATE_EPOCH OUTPUT)
+foreach(variable HELP2MAN GZIP PROGRAM NAME VERSION SECTION INCLUDE DATE_EPOCH OUTPUT)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "man_page.cmake needs -D${variable}=...")
   endif()
@@ -20,7 +20,7 @@ string(REGEX REPLACE "\\.gz$" "" page "${OUTPUT}")
 # the day of the build.
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DATE_EPOCH}
-          ${HELP2MAN} --no-info "--name=${NAME}" "--version-string=${VERSION}"
+          ${HELP2MAN} --no-info "--name=${NAME}" "--version-string=${VERSION}" "--section=${SECTION}"
           "--include=${INCLUDE}" "--output=${page}" ${PROGRAM}
   RESULT_VARIABLE result
   ERROR_VARIABLE errors)
