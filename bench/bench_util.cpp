@@ -249,6 +249,7 @@ Child::Child(const Options& options) {
     const int null = ::open("/dev/null", O_RDWR);
     ::dup2(options.pipeStdin ? in[0] : null, STDIN_FILENO);
     ::dup2(options.pipeStdout ? out[1] : null, STDOUT_FILENO);
+    if (options.stderrToStdout) ::dup2(options.pipeStdout ? out[1] : null, STDERR_FILENO);
     if (!options.dir.empty() && ::chdir(options.dir.c_str()) != 0) ::_exit(126);
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);

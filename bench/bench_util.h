@@ -80,7 +80,8 @@ std::string ConsoleConfig(const std::string& device, bool expert = false, bool t
 double PublishedFigure(const std::string& markdown, const std::string& figure, int column = 0);
 
 // A child process. Standard input and output are pipes when asked for,
-// otherwise /dev/null; standard error is inherited.
+// otherwise /dev/null; standard error is inherited unless it is asked to go
+// with standard output.
 class Child {
  public:
   struct Options {
@@ -89,6 +90,7 @@ class Child {
     std::string dir;               // working directory; empty: this one
     bool pipeStdin = false;
     bool pipeStdout = false;
+    bool stderrToStdout = false;  // standard error into the stdout pipe
   };
   Child() = default;
   explicit Child(const Options& options);

@@ -7,9 +7,17 @@
 //       programs. --published names a page of earlier figures
 //       (docs/PERFORMANCE.md) whose time to the port opened the new one is
 //       set beside.
-//   process_probe idle --verdelo PATH --mower PATH --minimal PATH [--seconds 60]
+//   process_probe idle --verdelo PATH --mower PATH --minimal PATH [--seconds 60] [--service PATH]
 //       CPU share and wake-ups of verdelo polling a silent mower, and of the
-//       minimal program with one 1 s timer, over the same minute.
+//       minimal program with one 1 s timer, over the same minute. --service
+//       runs verdelo-service beside them over the same seconds, once polling
+//       a silent mower (as verdelo does) and once a mower that answers, and
+//       gives its CPU share, wake-ups and peak RSS.
+//   process_probe service-flood --service PATH --mower PATH [--seconds 10] [--fps 2304]
+//       verdelo-service polling a mower that floods the line as
+//       console_harness flood does: its CPU time and wake-ups per 1000 frames
+//       the mower sent (by its trace), the bytes it read against those sent
+//       and those left unread on the line at the end, and its peak RSS.
 //
 // verdelo reads config.txt beside its executable; the probe writes it there
 // for each run and puts back what was there before.
@@ -17,12 +25,15 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "bench/bench_util.h"
 #include "console/mower_frame.h"
@@ -48,6 +59,75 @@ class ConfigBeside {
   bool existed_;
   std::string before_;
 };
+
+// verdelo-service on a config and a folder of its own, its journal lines
+// (standard error) read from a pipe; opened() once it said its port is open.
+class ServiceChild {
+ public:
+  ServiceChild(const std::string& program, const std::string& device) : dir_(MakeTempDir("verdelo-bench-service")) {
+    WriteFile(dir_ + "/config.txt", ConsoleConfig(device));
+    Child::Options options;
+    options.argv = {program, "--config", dir_ + "/config.txt", "--dir", dir_};
+    options.pipeStdout = true;
+    options.stderrToStdout = true;
+    child_ = std::make_unique<Child>(options);
+    for (std::string line; !opened_ && !(line = child_->ReadLine(5000)).empty();) opened_ = line.ends_with(" open");
+  }
+  ~ServiceChild() {
+    child_.reset();
+    RemoveTree(dir_);
+  }
+  bool opened() const { return opened_; }
+  pid_t pid() const { return child_->pid(); }
+  // SIGTERM; returns the lines it logged as warnings or errors since its port
+  // opened, each ending in a line break.
+  std::string Stop() {
+    // The pipe is emptied first: a service stuck writing its log to a full
+    // pipe would never take the signal.
+    std::string trouble = Drain(20);
+    child_->Stop();
+    return trouble + Drain(1000);
+  }
+
+ private:
+  std::string Drain(int timeoutMs) {
+    std::string trouble;
+    for (std::string line; !(line = child_->ReadLine(timeoutMs)).empty();)
+      if (line.starts_with("<3>") || line.starts_with("<4>")) trouble += line + "\n";
+    return trouble;
+  }
+
+  std::string dir_;
+  std::unique_ptr<Child> child_;
+  bool opened_ = false;
+};
+
+// Bytes a process has read with read() and its kin (rchar of /proc/PID/io);
+// -1 when it cannot be read.
+long long BytesRead(pid_t pid) {
+  const std::string io = ReadFile("/proc/" + std::to_string(pid) + "/io");
+  const auto at = io.find("rchar:");
+  return at == std::string::npos ? -1 : std::atoll(io.c_str() + at + 6);
+}
+
+// Bytes waiting on a pseudo-terminal for its reader, looked at through a
+// descriptor of our own (root passes the reader's TIOCEXCL); -1 when it
+// cannot be opened.
+long UnreadBytes(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int waiting = -1;
+  if (::ioctl(fd, FIONREAD, &waiting) != 0) waiting = -1;
+  ::close(fd);
+  return waiting;
+}
+
+// Waits up to `ms` for `done`, looking every 20 ms.
+bool WaitUntil(int ms, const std::function<bool()>& done) {
+  for (const std::int64_t end = NowNs() + std::int64_t{ms} * 1'000'000; !done(); SleepNs(20'000'000))
+    if (NowNs() > end) return false;
+  return true;
+}
 
 struct StartupRun {
   double openMs = NAN;
@@ -181,18 +261,39 @@ int Idle(const Args& args) {
   plain.argv = {args.Text("minimal"), "--idle", runFor};
   plain.env = {"QT_QPA_PLATFORM=offscreen"};
   Child baseline(plain);
+  // verdelo-service over the same seconds: polling a silent mower as verdelo
+  // does, and one that answers.
+  const bool service = args.Has("service");
+  std::optional<MowerChild> silentMower, answeringMower;
+  std::optional<ServiceChild> onSilent, onAnswering;
+  if (service) {
+    silentMower.emplace(args.Text("mower"), "", std::vector<std::string>{"--fault", "silent"});
+    answeringMower.emplace(args.Text("mower"), "");
+    if (!silentMower->ok() || !answeringMower->ok()) return 1;
+    onSilent.emplace(args.Text("service"), silentMower->device());
+    onAnswering.emplace(args.Text("service"), answeringMower->device());
+    if (!onSilent->opened() || !onAnswering->opened()) {
+      std::cerr << "process_probe: verdelo-service did not open its port\n";
+      return 1;
+    }
+  }
 
   SleepNs(3'000'000'000);  // start-up and the first ticks are not idling
   const ProcessSample v0 = SampleProcess(program.pid()), m0 = SampleProcess(baseline.pid());
+  const ProcessSample s0 = service ? SampleProcess(onSilent->pid()) : ProcessSample{};
+  const ProcessSample a0 = service ? SampleProcess(onAnswering->pid()) : ProcessSample{};
   const std::int64_t t0 = NowNs();
   SleepNs(static_cast<std::int64_t>(seconds * 1e9));
   const ProcessSample v1 = SampleProcess(program.pid()), m1 = SampleProcess(baseline.pid());
+  const ProcessSample s1 = service ? SampleProcess(onSilent->pid()) : ProcessSample{};
+  const ProcessSample a1 = service ? SampleProcess(onAnswering->pid()) : ProcessSample{};
   const double wall = static_cast<double>(NowNs() - t0) / 1e9;
   program.Stop();
   baseline.Stop();
   mower.Stop();
   RemoveTree(dir);
-  if (!v0.ok || !v1.ok || !m0.ok || !m1.ok) {
+  const std::string trouble = service ? onSilent->Stop() + onAnswering->Stop() : std::string();
+  if (!v0.ok || !v1.ok || !m0.ok || !m1.ok || (service && (!s0.ok || !s1.ok || !a0.ok || !a1.ok))) {
     std::cerr << "process_probe: a program ended early\n";
     return 1;
   }
@@ -222,6 +323,99 @@ int Idle(const Args& args) {
            Fixed(minimalCpu, 3) + "% minimal Qt, 1 s timer", Ratio(cpu, minimalCpu), "< 0.2%", Met(cpu < 0.2));
   PrintRow("4 idle wake-ups", Fixed(wakes, 2) + "/s (+" + Fixed(perSecond(v.sum.involuntary), 2) + "/s preempted)",
            Fixed(ticks, 2) + "/s timer ticks", Ratio(wakes, ticks), "<= 1.2x ticks", Met(wakes <= 1.2 * ticks));
+  if (!service) return 0;
+
+  const ProcessDelta sv = Between(s0, s1), an = Between(a0, a1);
+  const double serviceCpu = 100.0 * static_cast<double>(sv.sum.runNs) / 1e9 / wall;
+  const double answeredCpu = 100.0 * static_cast<double>(an.sum.runNs) / 1e9 / wall;
+  const double serviceWakes = perSecond(sv.sum.voluntary);
+  const double peakMiB = static_cast<double>(a1.hwmKiB) / 1024.0, verdeloMiB = static_cast<double>(v1.hwmKiB) / 1024.0;
+  PrintNote("4 idle, verdelo-service over the same " + Fixed(wall, 1) + " s: polling a silent mower " +
+            std::to_string(sv.threads) + " threads, " + Fixed(static_cast<double>(sv.sum.runNs) / 1e6, 1) +
+            " ms on a CPU, " + std::to_string(sv.sum.voluntary) + " voluntary + " +
+            std::to_string(sv.sum.involuntary) + " involuntary switches; polling a mower that answers " +
+            std::to_string(an.threads) + " threads, " + Fixed(static_cast<double>(an.sum.runNs) / 1e6, 1) +
+            " ms, " + Fixed(perSecond(an.sum.voluntary), 2) + " wake-ups/s, peak RSS " + Fixed(peakMiB, 1) +
+            " MiB (" + Fixed(static_cast<double>(s1.hwmKiB) / 1024.0, 1) + " MiB with the silent mower); " +
+            (trouble.empty() ? "no warnings logged" : "it logged: " + trouble));
+  PrintRow("4 idle CPU, verdelo-service, 1000 ms polling", Fixed(serviceCpu, 3) + "% of a core",
+           Fixed(cpu, 3) + "% verdelo, same run", Ratio(serviceCpu, cpu), "< 0.2%", Met(serviceCpu < 0.2));
+  PrintRow("4 idle wake-ups, verdelo-service",
+           Fixed(serviceWakes, 2) + "/s (+" + Fixed(perSecond(sv.sum.involuntary), 2) + "/s preempted)",
+           Fixed(ticks, 2) + "/s timer ticks", Ratio(serviceWakes, ticks), "<= 1.2x ticks",
+           Met(serviceWakes <= 1.2 * ticks));
+  PrintRow("4 idle CPU, verdelo-service, mower answering", Fixed(answeredCpu, 3) + "% of a core",
+           Fixed(serviceCpu, 3) + "% mower silent", Ratio(answeredCpu, serviceCpu), "-", "-");
+  PrintRow("4 idle: verdelo-service peak RSS (VmHWM), mower answering", Fixed(peakMiB, 1) + " MiB",
+           Fixed(verdeloMiB, 1) + " MiB verdelo, same run", Ratio(peakMiB, verdeloMiB), "<= 8 MiB",
+           Met(peakMiB <= 8.0));
+  return 0;
+}
+
+// The flood of console_harness flood, taken in by verdelo-service: measured
+// from outside, per 1000 frames the mower's trace says it sent meanwhile.
+int ServiceFlood(const Args& args) {
+  const double seconds = args.Number("seconds", 10);
+  const double fps = args.Number("fps", 2304);
+  const long frames = static_cast<long>(fps * seconds + 0.5);
+  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
+  const std::string trace = traceDir + "/trace.txt";
+  MowerChild mower(args.Text("mower"), trace);
+  if (!mower.ok()) {
+    std::cerr << "process_probe: the mower did not start\n";
+    return 1;
+  }
+  ServiceChild service(args.Text("service"), mower.device());
+  // One answer taken in: the line is up both ways.
+  if (!service.opened() || !WaitUntil(5000, [&] { return CountTracedFrames(trace).answers > 0; })) {
+    std::cerr << "process_probe: verdelo-service did not open " << mower.device() << " and poll it\n";
+    return 1;
+  }
+  SleepNs(300'000'000);
+
+  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  // The trace first: a frame is traced before it is written, so one on its
+  // way now is read after bytes0 and counts as read, never as lost.
+  const TracedFrames sent0 = CountTracedFrames(trace);
+  const long long bytes0 = BytesRead(service.pid());
+  const ProcessSample p0 = SampleProcess(service.pid());
+  const std::int64_t t0 = NowNs();
+  SleepNs(static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
+  const ProcessSample p1 = SampleProcess(service.pid());
+  const double wall = static_cast<double>(NowNs() - t0) / 1e9;
+  const TracedFrames sent1 = CountTracedFrames(trace);
+  // The mower falls silent and what it sent last is taken in.
+  mower.Command("silent");
+  SleepNs(300'000'000);
+  const TracedFrames sent2 = CountTracedFrames(trace);
+  const long long bytes2 = BytesRead(service.pid());
+  const long unread = UnreadBytes(mower.device());
+  const ProcessSample p2 = SampleProcess(service.pid());
+  const std::string trouble = service.Stop();
+  mower.Stop();
+  RemoveTree(traceDir);
+  if (!p0.ok || !p1.ok || !p2.ok || bytes0 < 0 || bytes2 < 0) {
+    std::cerr << "process_probe: verdelo-service ended early\n";
+    return 1;
+  }
+
+  const ProcessDelta d = Between(p0, p1);
+  const long windowFrames = sent1.total() - sent0.total();
+  const double perFrame = 1000.0 / static_cast<double>(windowFrames);
+  const double cpuMs = static_cast<double>(d.sum.runNs) / 1e6;
+  const long long sentBytes = 5LL * (sent2.total() - sent0.total());
+  std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames sent in " << Fixed(wall, 1)
+            << " s, verdelo-service " << d.threads << " threads (" << d.gone << " ended meanwhile), CPU "
+            << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / 1000 / wall, 1) << "% of a core; it read "
+            << bytes2 - bytes0 << " bytes (with its event loop's own) of " << sentBytes << " sent, "
+            << unread << " left unread; "
+            << (trouble.empty() ? "no warnings logged" : "it logged: " + trouble) << "\n";
+  std::cout << "VALUE|cpu_ms_per_1000|" << cpuMs * perFrame << "\nVALUE|wakeups_per_1000|"
+            << static_cast<double>(d.sum.voluntary) * perFrame << "\nVALUE|cpu_share|" << 100 * cpuMs / 1000 / wall
+            << "\nVALUE|frames_sent|" << windowFrames << "\nVALUE|flood_short|" << frames - sent2.flood
+            << "\nVALUE|bytes_sent|" << sentBytes << "\nVALUE|bytes_read|" << bytes2 - bytes0 << "\nVALUE|bytes_unread|" << unread
+            << "\nVALUE|warnings|" << std::count(trouble.begin(), trouble.end(), '\n') << "\nVALUE|hwm_kib|"
+            << p2.hwmKiB << std::endl;
   return 0;
 }
 
@@ -230,5 +424,5 @@ int Idle(const Args& args) {
 
 int main(int argc, char** argv) {
   using namespace verdelo::bench;
-  return RunMode(argc, argv, "process_probe", {{"startup", Startup}, {"idle", Idle}});
+  return RunMode(argc, argv, "process_probe", {{"startup", Startup}, {"idle", Idle}, {"service-flood", ServiceFlood}});
 }
