@@ -45,7 +45,9 @@ TrafficWatch::TrafficWatch(std::initializer_list<TrafficList*> lists) {
                        ++refreshes;
                        lines += last - first + 1;
                      });
+    // Emptying resets the model at once and brings no lines: no refresh.
     QObject::connect(model, &QAbstractItemModel::modelReset, &context_, [this, model] {
+      if (model->rowCount() == 0) return;
       ++refreshes;
       lines += model->rowCount();
     });
