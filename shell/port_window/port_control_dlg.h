@@ -52,21 +52,13 @@ class CPortControlDlg : public QDialog, public ILink, private ILinkView {
   void OnClosePort();
   void OnSendText();
 
-  CNotifyingComLine& serialPort() { return link_.line(); }
   bool expertMode() const { return settings_.expertMode; }
   QWidget* Control(int id) const;
   // The port and its state in a few words, for the console window's title:
   // "COM1 open", "COM1 lost: device gone, waiting", "COM1 closed".
   QString LinkStateText() const;
-  LinkSupervisor::State linkState() const { return link_.state(); }
-  // Waiting for a lost or absent device to come back, or trying again to
-  // reach a network bridge.
-  bool IsWaitingForDevice() const { return link_.IsWaiting(); }
-  // A connection to a network bridge is being made.
-  bool IsConnecting() const { return link_.IsConnecting(); }
-  // The first pause before trying a bridge again; it doubles up to 30 s.
-  // Applies from the next open asked for on.
-  void SetReconnectFirstStep(int ms) { link_.SetRetryFirstStep(ms); }
+  // The link the window runs: its state, its line, its retry steps.
+  LinkSupervisor& link() { return link_; }
   // The telemetry's connection state and warnings, shown in the status
   // tooltip below the link's reason; empty: none.
   void SetTelemetryNote(const QString& note);

@@ -55,8 +55,8 @@ TelemetryBridge::TelemetryBridge(CKelvoPCDlg& window, const TelemetrySettings& s
   console.AddLogEventObserver(telemetry_.get());
   CPortControlDlg& port = window_.portDialog();
   connect(&port, &CPortControlDlg::linkStateChanged, this,
-          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog().linkState())); });
-  telemetry_->SetLink(PublishedLink(port.linkState()));
+          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog().link().state())); });
+  telemetry_->SetLink(PublishedLink(port.link().state()));
   ShowStatus(QStringLiteral("MQTT: connecting to ") + QString::fromStdString(settings.brokerText));
 }
 
