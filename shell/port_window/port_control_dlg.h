@@ -97,9 +97,9 @@ class CPortControlDlg : public QDialog, public ILink, private ILinkView {
   // The status tooltip: the link's reason, then the telemetry's note.
   void SetStatusTip(const QString& linkTip);
   std::string SelectedDevice() const;
-  // The device the user asked for: one typed into the port list as a path
-  // or an address, else the selected slot's.
-  std::string RequestedDevice() const;
+  // A path or an address typed into the port list, to open as typed rather
+  // than the selected slot's device; else empty.
+  QString TypedDevice() const;
   QString PortName() const;
   void FillPortList();
   void FitPortListPopup();
