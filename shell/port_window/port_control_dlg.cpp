@@ -15,8 +15,6 @@
 #include "console/config_file.h"
 #include "res/app_icon.h"
 #include "res/port_window_ids.h"
-#include "serial/com_types.h"
-#include "serial/net_endpoint.h"
 #include "serial/udev_ports.h"
 #include "shell/port_window/port_link_button.h"
 #include "widgets/template_window.h"
