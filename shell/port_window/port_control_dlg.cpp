@@ -44,17 +44,6 @@ class PortListBox : public QComboBox {
   }
 };
 
-}  // namespace
-
-CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
-    : clock_(clock), configFile_(std::move(configFile)) {
-  linkHost_.Attach(&link_);
-}
-
-CPortControlDlg::~CPortControlDlg() = default;
-
-namespace {
-
 const QColor kAvailable(0, 255, 0);
 const QColor kUnavailable(255, 0, 0);
 
@@ -64,6 +53,13 @@ void SetFaceColor(CStateColorButton* button, const QColor& color) {
 }
 
 }  // namespace
+
+CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
+    : clock_(clock), configFile_(std::move(configFile)) {
+  linkHost_.Attach(&link_);
+}
+
+CPortControlDlg::~CPortControlDlg() = default;
 
 std::string CPortControlDlg::SelectedDevice() const {
   const int index = portList_->currentIndex();
