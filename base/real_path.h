@@ -2,11 +2,16 @@
 // followed, or nothing when it leads nowhere.
 #pragma once
 
+#include <climits>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
 namespace verdelo {
 
-std::optional<std::string> RealPath(const std::string& path);
+inline std::optional<std::string> RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::optional<std::string>(resolved) : std::nullopt;
+}
 
 }  // namespace verdelo

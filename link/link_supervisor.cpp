@@ -154,8 +154,9 @@ void LinkSupervisor::Open(const std::string& device, uint32_t baud) {
     BeginConnect(device, Purpose::Click);
     return;
   }
-  if (const int32_t result = OpenDevice(device); result != 0)
-    view_.Failed(Describe(result, device), true);
+  const int32_t result = OpenLine(device, baud_);
+  if (result == 0) LinkUp(device, State::Open);
+  else view_.Failed(Describe(result, device), true);
 }
 
 void LinkSupervisor::OpenAtStart(const std::string& device, uint32_t baud) {
@@ -167,8 +168,8 @@ void LinkSupervisor::OpenAtStart(const std::string& device, uint32_t baud) {
     return;
   }
   // A device that is not there yet holds nothing up: it is waited for.
-  const int32_t result = OpenDevice(device);
-  if (result == 0) return;
+  const int32_t result = OpenLine(device, baud);
+  if (result == 0) return LinkUp(device, State::Open);
   if (!IsDeviceAbsent(result)) {
     view_.Failed(Describe(result, device), true);
     return;
@@ -194,12 +195,13 @@ void LinkSupervisor::Write(const uint8_t* data, uint32_t length) {
   line_.Write(data, length, nullptr, nullptr, INFINITE);
 }
 
-int32_t LinkSupervisor::OpenDevice(const std::string& device) {
-  if (const int32_t result = line_.Open(device, this, 0, 0, 0, 0); result != 0) return result;
-  line_.Configure(baud_, 8, kParityNone, kStopBitsOne);
-  line_.SetFlowControl(kFlowOff);
-  LinkUp(device, State::Open);
-  return 0;
+int32_t LinkSupervisor::OpenLine(const std::string& device, uint32_t baud) {
+  const int32_t result = line_.Open(device, this, 0, 0, 0, 0);
+  if (result == 0) {
+    line_.Configure(baud, 8, kParityNone, kStopBitsOne);
+    line_.SetFlowControl(kFlowOff);
+  }
+  return result;
 }
 
 void LinkSupervisor::LinkUp(const std::string& device, State as) {
@@ -288,12 +290,7 @@ void LinkSupervisor::BeginConnect(const std::string& device, Purpose purpose) {
   connect_->outcome = outcome.get_future();
   connect_->thread = std::thread(
       [this, device, baud = baud_, attempt, outcome = std::move(outcome)]() mutable {
-        int32_t result = line_.Open(device, this, 0, 0, 0, 0);
-        if (result == 0) {
-          line_.Configure(baud, 8, kParityNone, kStopBitsOne);
-          line_.SetFlowControl(kFlowOff);
-        }
-        outcome.set_value(result);
+        outcome.set_value(OpenLine(device, baud));
         host_.Post([this, attempt] { FinishConnect(attempt); });
       });
   if (connect_->outcome.wait_for(kConnectGrace) == std::future_status::ready) FinishConnect(attempt);
@@ -376,10 +373,11 @@ void LinkSupervisor::OnWatchWake() {
   const std::string device = watch_->path();
   // Back but not to be had (busy, no permission): the reason shows and the
   // watch goes on.
-  if (const int32_t result = OpenDevice(device); result != 0) {
+  if (const int32_t result = OpenLine(device, baud_); result != 0) {
     view_.Failed(Describe(result, device) + Waiting(), false);
     return;
   }
+  LinkUp(device, State::Open);
   const std::string said = device + " came back: the port was reopened.";
   view_.Tip(said);
   view_.Note(said);

@@ -136,7 +136,8 @@ class LinkSupervisor : private INotifyTarget {
   void PostNotify(uint32_t message, uint32_t param1, intptr_t param2) override;
   void OnNotify(uint32_t param1);
   void OnLineLost();
-  int32_t OpenDevice(const std::string& device);
+  // Opens and sets the line; on the helper thread too, while it owns it.
+  int32_t OpenLine(const std::string& device, uint32_t baud);
   void LinkUp(const std::string& device, State as);
   void BeginConnect(const std::string& device, Purpose purpose);
   void FinishConnect(uint32_t attempt);

@@ -54,6 +54,5 @@ const DialogTemplate& PortWindowTemplate();
 
 // String resource 101: the About item of the window menu.
 inline constexpr const char* kAboutMenuText = "&About Kelvo-PC...";
-inline constexpr const char* kProgramName = "Verdelo";
 
 }  // namespace verdelo

@@ -40,6 +40,4 @@ uint32_t LineErrorsBetween(const LineCounts& before, const LineCounts& after) {
   return errors;
 }
 
-bool IsCountersUnsupported(int error) { return error == ENOTTY || error == EINVAL; }
-
 }  // namespace verdelo

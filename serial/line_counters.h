@@ -24,7 +24,4 @@ uint32_t LineEventsBetween(const LineCounts& before, const LineCounts& after);
 // The kLineError* flags for what the counters gained between two readings.
 uint32_t LineErrorsBetween(const LineCounts& before, const LineCounts& after);
 
-// True for the errno of a driver that has no counters.
-bool IsCountersUnsupported(int error);
-
 }  // namespace verdelo

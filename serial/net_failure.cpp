@@ -69,11 +69,8 @@ std::string DescribeOpenFailure(int32_t code, const std::string& device,
     const std::string why = DescribeNetworkFailure(code, networkLimitMs);
     if (!why.empty()) return "The bridge " + device + " could not be reached: " + why + ".";
   }
+  if (IsDeviceAbsent(code)) return "There is no device " + device + ".";
   switch (code) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-      return "There is no device " + device + ".";
     case EACCES:
     case EPERM:
       return "Permission to open " + device +

@@ -9,11 +9,7 @@ CNotifyingComLine::~CNotifyingComLine() {
 int32_t CNotifyingComLine::Open(const std::string& deviceName, INotifyTarget* target,
                                 uint32_t message, intptr_t value, uint32_t inputQueue,
                                 uint32_t outputQueue) {
-  if (int32_t err = CComLine::Open(deviceName, inputQueue, outputQueue, true)) return err;
-  if (int32_t err = CreateListenerEvent()) {
-    CComLine::Close();
-    return SetError(err);
-  }
+  if (int32_t err = CListeningComLine::Open(deviceName, inputQueue, outputQueue, false)) return err;
   targetWindow_ = target;
   notifyMessage_ = message != 0 ? message : kDefaultNotifyMessage;
   notifyParam_ = value;

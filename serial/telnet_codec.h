@@ -21,7 +21,6 @@ inline constexpr uint8_t kSb = 250;  // subnegotiation begins
 inline constexpr uint8_t kSe = 240;  // subnegotiation ends
 
 inline constexpr uint8_t kOptionBinary = 0;
-inline constexpr uint8_t kOptionEcho = 1;
 inline constexpr uint8_t kOptionSuppressGoAhead = 3;
 inline constexpr uint8_t kOptionComPort = 44;
 }  // namespace telnet

@@ -32,14 +32,6 @@ LogLoader::Status LogLoader::status() const {
   return status_;
 }
 
-void LogLoader::Nudge() {
-  {
-    std::lock_guard lock(mutex_);
-    nudged_ = true;
-  }
-  wake_.notify_all();
-}
-
 bool LogLoader::WaitCaughtUp(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   const std::uint64_t begun = reads_;

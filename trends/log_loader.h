@@ -42,8 +42,6 @@ class LogLoader {
   void Stop();
   Status status() const;
 
-  // Looks for appended bytes now rather than at the next poll.
-  void Nudge();
   // Waits until a read that began after this call reached the end of the
   // file, or the reading ended; false after `timeout`.
   bool WaitCaughtUp(std::chrono::milliseconds timeout);

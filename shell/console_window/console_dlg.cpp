@@ -1,7 +1,6 @@
 #include "shell/console_window/console_dlg.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPushButton>

@@ -15,8 +15,6 @@
 #include "console/config_file.h"
 #include "res/app_icon.h"
 #include "res/port_window_ids.h"
-#include "serial/com_types.h"
-#include "serial/net_endpoint.h"
 #include "serial/udev_ports.h"
 #include "shell/port_window/port_link_button.h"
 #include "widgets/template_window.h"
@@ -46,17 +44,6 @@ class PortListBox : public QComboBox {
   }
 };
 
-}  // namespace
-
-CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
-    : clock_(clock), configFile_(std::move(configFile)) {
-  linkHost_.Attach(&link_);
-}
-
-CPortControlDlg::~CPortControlDlg() = default;
-
-namespace {
-
 const QColor kAvailable(0, 255, 0);
 const QColor kUnavailable(255, 0, 0);
 
@@ -67,20 +54,26 @@ void SetFaceColor(CStateColorButton* button, const QColor& color) {
 
 }  // namespace
 
+CPortControlDlg::CPortControlDlg(IWallClock& clock, std::filesystem::path configFile)
+    : clock_(clock), configFile_(std::move(configFile)) {
+  linkHost_.Attach(&link_);
+}
+
+CPortControlDlg::~CPortControlDlg() = default;
+
 std::string CPortControlDlg::SelectedDevice() const {
   const int index = portList_->currentIndex();
   return index >= 0 && index < static_cast<int>(slots_.size()) ? slots_[index].path : std::string();
 }
 
-std::string CPortControlDlg::RequestedDevice() const {
-  const std::string typed = portList_->lineEdit()->text().trimmed().toStdString();
-  return IsTypedDevice(typed) ? typed : SelectedDevice();
+QString CPortControlDlg::TypedDevice() const {
+  const QString typed = portList_->lineEdit()->text().trimmed();
+  return IsTypedDevice(typed.toStdString()) ? typed : QString();
 }
 
 QString CPortControlDlg::PortName() const {
-  const QString typed = portList_->lineEdit()->text().trimmed();
-  if (IsTypedDevice(typed.toStdString())) return typed;
-  return QStringLiteral("COM%1").arg(std::max(portList_->currentIndex(), 0) + 1);
+  const QString typed = TypedDevice();
+  return typed.isEmpty() ? QStringLiteral("COM%1").arg(std::max(portList_->currentIndex(), 0) + 1) : typed;
 }
 
 QString CPortControlDlg::LinkStateText() const {
@@ -107,7 +100,9 @@ void CPortControlDlg::ShowLinkState(bool open) {
 }
 
 void CPortControlDlg::OnOpenPort() {
-  link_.Open(RequestedDevice(), BaudForIndex(speedList_->currentIndex()));
+  const QString typed = TypedDevice();
+  const std::string device = typed.isEmpty() ? SelectedDevice() : typed.toStdString();
+  link_.Open(device, BaudForIndex(speedList_->currentIndex()));
 }
 
 void CPortControlDlg::OnClosePort() { link_.Close(); }
@@ -232,8 +227,7 @@ void CPortControlDlg::Create(QWidget* owner) {
 bool CPortControlDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == portList_->lineEdit() && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
-        IsTypedDevice(portList_->lineEdit()->text().trimmed().toStdString())) {
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !TypedDevice().isEmpty()) {
       OnOpenPort();
       return true;  // not also the window's default button
     }

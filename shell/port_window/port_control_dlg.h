@@ -52,23 +52,13 @@ class CPortControlDlg : public QDialog, public ILink, private ILinkView {
   void OnClosePort();
   void OnSendText();
 
-  CNotifyingComLine& serialPort() { return link_.line(); }
   bool expertMode() const { return settings_.expertMode; }
   QWidget* Control(int id) const;
   // The port and its state in a few words, for the console window's title:
   // "COM1 open", "COM1 lost: device gone, waiting", "COM1 closed".
   QString LinkStateText() const;
-  LinkSupervisor::State linkState() const { return link_.state(); }
-  // Lost and not back yet.
-  bool IsLost() const { return link_.WasLost(); }
-  // Waiting for a lost or absent device to come back, or trying again to
-  // reach a network bridge.
-  bool IsWaitingForDevice() const { return link_.IsWaiting(); }
-  // A connection to a network bridge is being made.
-  bool IsConnecting() const { return link_.IsConnecting(); }
-  // The first pause before trying a bridge again; it doubles up to 30 s.
-  // Applies from the next open asked for on.
-  void SetReconnectFirstStep(int ms) { link_.SetRetryFirstStep(ms); }
+  // The link the window runs: its state, its line, its retry steps.
+  LinkSupervisor& link() { return link_; }
   // The telemetry's connection state and warnings, shown in the status
   // tooltip below the link's reason; empty: none.
   void SetTelemetryNote(const QString& note);
@@ -107,9 +97,9 @@ class CPortControlDlg : public QDialog, public ILink, private ILinkView {
   // The status tooltip: the link's reason, then the telemetry's note.
   void SetStatusTip(const QString& linkTip);
   std::string SelectedDevice() const;
-  // The device the user asked for: one typed into the port list as a path
-  // or an address, else the selected slot's.
-  std::string RequestedDevice() const;
+  // A path or an address typed into the port list, to open as typed rather
+  // than the selected slot's device; else empty.
+  QString TypedDevice() const;
   QString PortName() const;
   void FillPortList();
   void FitPortListPopup();

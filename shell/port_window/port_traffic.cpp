@@ -1,13 +1,9 @@
 #include "shell/port_window/port_traffic.h"
 
-#include <cstring>
 #include <functional>
 #include <iterator>
 
 #include "console/text.h"
-#include "serial/com_types.h"
-#include "serial/net_endpoint.h"
-#include "serial/net_failure.h"
 
 namespace verdelo {
 
@@ -127,6 +123,5 @@ std::string PortEntryText(const PortSlot& slot) {
 bool IsTypedDevice(std::string_view text) {
   return text.starts_with('/') || text.starts_with("tcp://") || text.starts_with("rfc2217://");
 }
-
 
 }  // namespace verdelo

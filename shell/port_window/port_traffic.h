@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "console/config_keys.h"
 #include "console/host.h"
 #include "serial/port_names.h"
-#include "serial/net_failure.h"
 #include "serial/port_slots.h"
 
 namespace verdelo {
@@ -71,6 +69,5 @@ std::span<const ConfigKeyInfo> PortConfigKeys();
 
 // Applies the port window's keys of config.txt, in file order.
 PortWindowSettings ReadPortWindowSettings(const std::vector<ConfigEntry>& entries);
-
 
 }  // namespace verdelo

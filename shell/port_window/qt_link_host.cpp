@@ -1,7 +1,6 @@
 #include "shell/port_window/qt_link_host.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QSocketNotifier>
 
 namespace verdelo {

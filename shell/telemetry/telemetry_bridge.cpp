@@ -12,9 +12,7 @@ namespace verdelo {
 
 namespace {
 
-LinkState PublishedLink(const CPortControlDlg& port) {
-  return LinkStateOf(port.portOpen() == 1, port.IsLost());
-}
+LinkState PublishedLink(const LinkSupervisor& link) { return LinkStateOf(link.IsOpen(), link.WasLost()); }
 
 }  // namespace
 
@@ -39,8 +37,8 @@ TelemetryBridge::TelemetryBridge(CKelvoPCDlg& window, const TelemetrySettings& s
   console.AddLogEventObserver(telemetry_.get());
   CPortControlDlg& port = window_.portDialog();
   connect(&port, &CPortControlDlg::linkStateChanged, this,
-          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog())); });
-  telemetry_->SetLink(PublishedLink(port));
+          [this] { telemetry_->SetLink(PublishedLink(window_.portDialog().link())); });
+  telemetry_->SetLink(PublishedLink(port.link()));
   ShowStatus(QStringLiteral("MQTT: connecting to ") + QString::fromStdString(settings.brokerText));
 }
 

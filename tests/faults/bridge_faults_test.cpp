@@ -79,7 +79,7 @@ TEST_F(BridgeFaults, MowerKilledMidRunClosesTheLinkWithItsReasonCostsLittleAndIs
   EXPECT_EQ(PortStatus(), "PORT CLOSED");
   EXPECT_NE(PortReason().find(address + " is gone: the bridge"), std::string::npos) << PortReason();
   EXPECT_NE(PortReason().find("Trying again in 1 s"), std::string::npos) << PortReason();
-  EXPECT_TRUE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(Port().link().IsWaiting());
 
   // Nobody listens now: the tries are refused, cheaply, and the poll cycle
   // runs on.
@@ -101,7 +101,7 @@ TEST_F(BridgeFaults, MowerKilledMidRunClosesTheLinkWithItsReasonCostsLittleAndIs
   ASSERT_EQ(StartMower(*mower, address.substr(address.rfind(':') + 1)), address);
   RxList().Clear();
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 1; }, 4000));
-  EXPECT_FALSE(Port().IsWaitingForDevice());
+  EXPECT_FALSE(Port().link().IsWaiting());
   EXPECT_TRUE(AwaitEvents([&] { return AnswersCame(); }));
 
   std::vector<std::string> link;
@@ -123,7 +123,7 @@ TEST_F(BridgeFaults, BridgeUnreachableAtStartHoldsNothingUpAndIsConnectedOnceItL
   EXPECT_TRUE(boxes_.texts().empty());
   EXPECT_EQ(PortStatus(), "COM-port NOK");
   EXPECT_NE(PortReason().find("connection refused"), std::string::npos) << PortReason();
-  EXPECT_TRUE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(Port().link().IsWaiting());
   std::set<int> steps;
   AwaitEvents([&] {
     steps.insert(window_->console().pollStep());
@@ -157,7 +157,7 @@ TEST_F(BridgeFaults, Ser2netRawAndRfc2217CarryTheConsoleAndTheChosenSpeed) {
     StartConsole(bridge.Address(), {"[COMSPEED]2"});
     ASSERT_EQ(Port().portOpen(), 1);
     EXPECT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) != kEmptyVoltage; }));
-    EXPECT_EQ(Port().serialPort().GetBaudRate(), 115200);
+    EXPECT_EQ(Port().link().line().GetBaudRate(), 115200);
     if (telnet) {
       const int line = ::open(mower.device().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
       ASSERT_GE(line, 0);

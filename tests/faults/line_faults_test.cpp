@@ -227,7 +227,7 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
   EXPECT_NE(PortReason().find("gone"), std::string::npos) << PortReason();
-  EXPECT_TRUE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(Port().link().IsWaiting());
   EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("COM1 lost: device gone, waiting")))
       << window_->windowTitle().toStdString();
 
@@ -246,7 +246,7 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   EXPECT_LE(back.elapsed(), 1000);
   EXPECT_EQ(PortStatus(), "PORT OPENED");
   EXPECT_NE(PortReason().find("came back"), std::string::npos) << PortReason();
-  EXPECT_FALSE(Port().IsWaitingForDevice());
+  EXPECT_FALSE(Port().link().IsWaiting());
   EXPECT_TRUE(IsRequestFrame(AwaitRequest(*device, 3000)));
   device->Send(AnswerBytes(REG_VOLTAGE, 25000));
   EXPECT_TRUE(AwaitEvents([&] { return Label(IDC_VOLTAGE) == "Voltage(mV) :25000"; }));
@@ -263,9 +263,9 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   // afterwards is left alone.
   device->CloseMaster();
   std::filesystem::remove(port);
-  ASSERT_TRUE(AwaitEvents([&] { return Port().IsWaitingForDevice(); }));
+  ASSERT_TRUE(AwaitEvents([&] { return Port().link().IsWaiting(); }));
   ClickClose();
-  EXPECT_FALSE(Port().IsWaitingForDevice());
+  EXPECT_FALSE(Port().link().IsWaiting());
   device = std::make_unique<PtyPair>();
   PointLink(port, device->SlavePath());
   RunEvents(1500);
@@ -279,7 +279,7 @@ TEST_F(LineFaults, DeviceAbsentAtStartIsWaitedForWithoutABoxAndOpenedWhenItAppea
   EXPECT_TRUE(boxes_.texts().empty());
   EXPECT_EQ(PortStatus(), "COM-port NOK");
   EXPECT_NE(PortReason().find("Waiting for the device"), std::string::npos) << PortReason();
-  EXPECT_TRUE(Port().IsWaitingForDevice());
+  EXPECT_TRUE(Port().link().IsWaiting());
   // Start-up went on: the poll cycle runs.
   std::set<int> steps;
   AwaitEvents([&] {
@@ -304,7 +304,7 @@ TEST_F(LineFaults, WithoutAutomaticReopeningALostDeviceStaysClosed) {
   device->CloseMaster();
   std::filesystem::remove(port);
   ASSERT_TRUE(AwaitEvents([&] { return Port().portOpen() == 0; }));
-  EXPECT_FALSE(Port().IsWaitingForDevice());
+  EXPECT_FALSE(Port().link().IsWaiting());
   device = std::make_unique<PtyPair>();
   PointLink(port, device->SlavePath());
   RunEvents(1500);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/com_types.h"
+#include "serial/net_failure.h"
 #include "shell/port_window/port_traffic.h"
 #include "base/backoff.h"
 #include "link/link_supervisor.h"

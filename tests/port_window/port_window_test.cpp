@@ -104,7 +104,7 @@ TEST_F(PortWindow, AutoOpenSelectsAndOpensTheConfiguredPort) {
   EXPECT_EQ(Get<QComboBox>(1005)->currentIndex(), 1);
   EXPECT_EQ(Status(), "PORT OPENED");
   EXPECT_EQ(window->portOpen(), 1);
-  EXPECT_EQ(window->serialPort().GetBaudRate(), 19200);
+  EXPECT_EQ(window->link().line().GetBaudRate(), 19200);
   EXPECT_EQ(Face(3), kRed);
   EXPECT_EQ(Face(5), kGreen);
 }
@@ -242,7 +242,7 @@ TEST_F(PortWindow, ChangingPortOrSpeedClosesTheLink) {
   EXPECT_EQ(window->portOpen(), 0);
   EXPECT_EQ(Face(3), kGreen);
   Get<QPushButton>(3)->click();
-  EXPECT_EQ(window->serialPort().GetBaudRate(), 115200);
+  EXPECT_EQ(window->link().line().GetBaudRate(), 115200);
   Get<QComboBox>(1004)->setCurrentIndex(1);
   EXPECT_EQ(window->portOpen(), 0);
 }
@@ -267,7 +267,7 @@ TEST_F(PortWindow, ALossQueuedFromAnEarlierOpenLeavesTheNewLinkOpen) {
   PtyPair second;
   CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COM2]" + second.SlavePath()});
   pty.CloseMaster();
-  ASSERT_TRUE(window->serialPort().WaitListenerEnd(2000));  // it has posted the loss
+  ASSERT_TRUE(window->link().line().WaitListenerEnd(2000));  // it has posted the loss
   ASSERT_EQ(window->portOpen(), 1);
   Get<QComboBox>(1004)->setCurrentIndex(1);  // closes the link
   Get<QPushButton>(3)->click();
@@ -347,7 +347,7 @@ class BoxCloser {
 TEST_F(PortWindow, OpenOnAnUnreachableBridgeSaysNokWithItsReason) {
   LoopbackBridge refusing("127.0.0.1", 0, -1);  // bound, not listening
   Create({"[COM1]" + refusing.Address("tcp"), "[COM2]tcp://verdelo-no-such-host.invalid:2000"});
-  window->serialPort().SetNetworkTimeLimit(1000);
+  window->link().line().SetNetworkTimeLimit(1000);
   BoxCloser boxes;
   Get<QPushButton>(3)->click();
   ASSERT_TRUE(AwaitEvents([&] { return boxes.texts.size() == 1; }));
@@ -362,7 +362,7 @@ TEST_F(PortWindow, OpenOnAnUnreachableBridgeSaysNokWithItsReason) {
       << boxes.texts[1].toStdString();
   EXPECT_EQ(Status(), "PORT CLOSED");
   EXPECT_EQ(window->portOpen(), 0);
-  EXPECT_FALSE(window->IsWaitingForDevice());
+  EXPECT_FALSE(window->link().IsWaiting());
 }
 
 // The bridge takes the connection but never answers the Telnet negotiation:
@@ -371,7 +371,7 @@ TEST_F(PortWindow, OpenOnAnUnreachableBridgeSaysNokWithItsReason) {
 TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
   LoopbackBridge silent;
   Create({"[COM1]" + silent.Address("rfc2217")});
-  window->serialPort().SetNetworkTimeLimit(600);
+  window->link().line().SetNetworkTimeLimit(600);
   BoxCloser boxes;
   int ticks = 0;
   QTimer ticker;
@@ -381,14 +381,14 @@ TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
   click.start();
   Get<QPushButton>(3)->click();
   EXPECT_LT(click.elapsed(), 300);
-  EXPECT_TRUE(window->IsConnecting());
+  EXPECT_TRUE(window->link().IsConnecting());
   EXPECT_TRUE(window->LinkStateText().endsWith("connecting"));
   const std::uint8_t frame[] = {1, 2, 3};
   window->Write(frame, 3);  // nothing to write to yet, and no harm done
   ASSERT_TRUE(AwaitEvents([&] { return boxes.texts.size() == 1; }));
   EXPECT_GE(ticks, 10) << "the window stood still while connecting";
   EXPECT_TRUE(boxes.texts[0].contains("no answer in 1 s")) << boxes.texts[0].toStdString();
-  EXPECT_FALSE(window->IsConnecting());
+  EXPECT_FALSE(window->link().IsConnecting());
   EXPECT_EQ(window->portOpen(), 0);
   EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 }
@@ -398,10 +398,10 @@ TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
 TEST_F(PortWindow, AnotherPortOpenedWhileABridgeConnectsOpensOnceTheConnectIsOver) {
   LoopbackBridge silent;
   CreateOnPty({"[COM2]" + silent.Address("rfc2217"), "[COMPORT]1"});
-  window->serialPort().SetNetworkTimeLimit(300);
+  window->link().line().SetNetworkTimeLimit(300);
   BoxCloser boxes;
   Get<QPushButton>(3)->click();
-  ASSERT_TRUE(window->IsConnecting());
+  ASSERT_TRUE(window->link().IsConnecting());
   Get<QComboBox>(1004)->setCurrentIndex(0);  // the pseudo-terminal
   Get<QPushButton>(3)->click();
   EXPECT_EQ(window->portOpen(), 0);
@@ -423,7 +423,7 @@ TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpe
   bridge.Receive(15);  // the offers
   bridge.Send({0xFF, 0xFE, 44});
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
-  EXPECT_EQ(window->serialPort().GetBaudRate(), 19200);
+  EXPECT_EQ(window->link().line().GetBaudRate(), 19200);
   const auto* rx = Get<TrafficList>(1000);
   ASSERT_EQ(rx->count(), 1);
   EXPECT_TRUE(rx->text(0).contains("refused the COM port option")) << rx->text(0).toStdString();
@@ -439,7 +439,7 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1",
                                        "[COMPORT_EXPERT_MODE]"});
   window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
-  window->SetReconnectFirstStep(40);
+  window->link().SetRetryFirstStep(40);
   window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
   QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
   QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
@@ -448,7 +448,7 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   EXPECT_EQ(Status(), "COM-port NOK");
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("connection refused"));
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("Trying again in 1 s"));
-  EXPECT_TRUE(window->IsWaitingForDevice());
+  EXPECT_TRUE(window->link().IsWaiting());
   EXPECT_TRUE(window->LinkStateText().endsWith("unreachable, trying again"));
   RunEvents(200);  // tries at 40, 120 ms (then 280): all refused
   EXPECT_EQ(window->portOpen(), 0);
@@ -457,7 +457,7 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
   ASSERT_TRUE(bridge.Accept());
   EXPECT_EQ(Status(), "PORT OPENED");
-  EXPECT_FALSE(window->IsWaitingForDevice());
+  EXPECT_FALSE(window->link().IsWaiting());
   EXPECT_EQ(reopened.count(), 0);
   const auto* rx = Get<TrafficList>(1000);
   ASSERT_GE(rx->count(), 1);
@@ -480,9 +480,9 @@ TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseSt
 
   // Lost again and closed by the user: no more tries.
   bridge.Close(true);
-  ASSERT_TRUE(AwaitEvents([&] { return window->IsWaitingForDevice(); }));
+  ASSERT_TRUE(AwaitEvents([&] { return window->link().IsWaiting(); }));
   Get<QPushButton>(5)->click();
-  EXPECT_FALSE(window->IsWaitingForDevice());
+  EXPECT_FALSE(window->link().IsWaiting());
   RunEvents(300);
   EXPECT_EQ(window->portOpen(), 0);
   EXPECT_EQ(reopened.count(), 2);
@@ -499,7 +499,7 @@ TEST_F(PortWindow, ABridgeThatDropsEachConnectionSoonIsTriedWithGrowingPauses) {
     LoopbackBridge bridge;
     WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1"});
     window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
-    window->SetReconnectFirstStep(40);
+    window->link().SetRetryFirstStep(40);
     QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
     QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
     std::vector<qint64> accepted;
@@ -535,13 +535,13 @@ TEST_F(PortWindow, AConnectKeptWaitingEndsAtOnceOnCloseAnotherPortOrTheWindowClo
     BoxCloser boxes;
     Get<QPushButton>(3)->click();
     ASSERT_TRUE(silent.Accept());
-    ASSERT_TRUE(window->IsConnecting());
+    ASSERT_TRUE(window->link().IsConnecting());
     QElapsedTimer took;
     took.start();
     if (action == kCloseButton) Get<QPushButton>(5)->click();
     if (action == kAnotherPort) Get<QComboBox>(1004)->setCurrentIndex(0);
     if (action == kWindowClosed) window.reset();
-    else EXPECT_TRUE(AwaitEvents([&] { return !window->IsConnecting() && window->portOpen() == 0; }, 1000));
+    else EXPECT_TRUE(AwaitEvents([&] { return !window->link().IsConnecting() && window->portOpen() == 0; }, 1000));
     EXPECT_LT(took.elapsed(), 1000);
     window.reset();
     EXPECT_TRUE(boxes.texts.empty());

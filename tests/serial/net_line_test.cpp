@@ -24,6 +24,8 @@ using Clock = std::chrono::steady_clock;
 using test::LoopbackBridge;
 using namespace telnet;
 
+constexpr uint8_t kOptionEcho = 1;  // an option the line refuses
+
 // Reads through the line until `count` bytes came, waiting for each arrival.
 Bytes ReadAll(CComLine& line, std::size_t count) {
   Bytes got;
