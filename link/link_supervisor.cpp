@@ -184,7 +184,7 @@ void LinkSupervisor::Close() {
     line_.BreakOffNetworkWaits();
     connect_->brokenOff = true;
   } else {
-    line_.Close();
+    CloseLine();
   }
   Enter(State::Closed);
   view_.Closed({});
@@ -196,7 +196,9 @@ void LinkSupervisor::Write(const uint8_t* data, uint32_t length) {
 }
 
 int32_t LinkSupervisor::OpenLine(const std::string& device, uint32_t baud) {
-  const int32_t result = line_.Open(device, this, 0, 0, 0, 0);
+  // Opened without its listener for an owner that reads the line itself.
+  const int32_t result =
+      host_.ReadsLineEvents() ? line_.Open(device, 0, 0, false) : line_.Open(device, this, 0, 0, 0, 0);
   if (result == 0) {
     line_.Configure(baud, 8, kParityNone, kStopBitsOne);
     line_.SetFlowControl(kFlowOff);
@@ -204,8 +206,14 @@ int32_t LinkSupervisor::OpenLine(const std::string& device, uint32_t baud) {
   return result;
 }
 
+void LinkSupervisor::CloseLine() {
+  if (host_.ReadsLineEvents()) host_.WatchLineEvents(-1);
+  line_.Close();
+}
+
 void LinkSupervisor::LinkUp(const std::string& device, State as) {
-  line_.StartListening();
+  if (host_.ReadsLineEvents()) host_.WatchLineEvents(line_.EventPollFd());
+  else line_.StartListening();
   backoff_.LinkMade(host_.Now());
   answers_.Reset();
   device_ = device;
@@ -226,6 +234,12 @@ void LinkSupervisor::PostNotify(uint32_t, uint32_t param1, intptr_t) {
     if (connect_) connect_->deferred |= param1;
     else if (open == line_.OpenNumber()) OnNotify(param1);
   });
+}
+
+void LinkSupervisor::OnLineEvent() {
+  uint32_t events = 0, errors = 0;
+  if (!connect_ && line_.TakePortEvent(events, errors))
+    OnNotify(CNotifyingComLine::PackNotifyParam(events, errors));
 }
 
 void LinkSupervisor::OnNotify(uint32_t param1) {
@@ -259,7 +273,7 @@ void LinkSupervisor::OnLineLost() {
   backoff_.LinkLost(host_.Now());
   // A reopening never told was never back: its loss is not told either.
   const bool told = state_ != State::Reopened;
-  line_.Close();
+  CloseLine();
   view_.Closed(reason);
   if (told) view_.Lost(reason);
   if (autoReopen_ && bridge) {
@@ -304,7 +318,7 @@ void LinkSupervisor::FinishConnect(uint32_t attempt) {
   connect_->thread.join();
   const std::unique_ptr<Connect> done = std::move(connect_);
   if (done->brokenOff) {
-    line_.Close();
+    CloseLine();
   } else if (result != 0) {
     OnConnectFailed(result, done->device, done->purpose);
   } else {

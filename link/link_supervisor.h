@@ -40,6 +40,13 @@ class ILinkHost {
   // Safe from any thread: runs `task` on the owner's thread soon, never
   // within this call; dropped when the owner is gone.
   virtual void Post(std::function<void()> task) = 0;
+  // Whether the owner takes the line's events on its own thread, so the
+  // line needs no listener thread to wake and hand each batch over; else
+  // the listener posts them.
+  virtual bool ReadsLineEvents() const { return false; }
+  // Of an owner that reads them: while the open line's `fd` (>= 0; -1:
+  // none) is readable, it calls LinkSupervisor::OnLineEvent on its thread.
+  virtual void WatchLineEvents(int /*fd*/) {}
   virtual std::chrono::steady_clock::time_point Now() = 0;
 
  protected:
@@ -111,6 +118,7 @@ class LinkSupervisor : private INotifyTarget {
 
   void OnTimer(ILinkHost::Timer timer);
   void OnReadable();
+  void OnLineEvent();
 
   State state() const { return state_; }
   // Whether the table of moves lets the link go from `from` to `to`.
@@ -138,6 +146,7 @@ class LinkSupervisor : private INotifyTarget {
   void OnLineLost();
   // Opens and sets the line; on the helper thread too, while it owns it.
   int32_t OpenLine(const std::string& device, uint32_t baud);
+  void CloseLine();
   void LinkUp(const std::string& device, State as);
   void BeginConnect(const std::string& device, Purpose purpose);
   void FinishConnect(uint32_t attempt);

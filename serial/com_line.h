@@ -125,6 +125,9 @@ class CComLine {
   bool IsLineLost() const { return lineLost_.load(); }
   // Event bits of the last completed event wait.
   uint32_t EventsSeen() const { return eventsSeen_.load(); }
+  // Readable while a port event may be waiting (an epoll descriptor, which
+  // an owner's own epoll or poll can watch); -1 when closed.
+  int EventPollFd() const { return eventPoll_; }
   void SetWriteStallLimit(uint32_t ms) { writeStallLimitMs_ = ms; }
 
   // The port is a connection to a network bridge.

@@ -84,6 +84,18 @@ bool CListeningComLine::WaitListenerEnd(uint32_t timeoutMs) {
                               [this] { return listenerEnded_; });
 }
 
+bool CListeningComLine::TakePortEvent(uint32_t& events, uint32_t& errors) {
+  events = errors = 0;
+  if (WaitForEvent(nullptr, 0) != 0) {
+    if (!IsLineLost()) return false;  // nothing came (a time-out)
+    errors = kLineErrorDeviceLost;
+    return true;
+  }
+  events = EventMaskBits() & TakeEventsSeen();
+  if (int32_t err = ClearLineErrors(errors)) SetError(err);
+  return events != 0;
+}
+
 // One event per turn: wait, then hand on the events inside the mask with the
 // line errors. A wake-up without bits (the mask applied again) hands on
 // nothing. A lost line is handed on once, as the last call.

@@ -41,6 +41,11 @@ class CListeningComLine : public CComLine {
   // it to; true when it has ended or none is recorded. A listener ends by
   // itself after it has reported a lost line.
   bool WaitListenerEnd(uint32_t timeoutMs);
+  // For an owner that watches EventPollFd() on its own thread instead of
+  // starting the listener: takes the port event that is there, without
+  // waiting, as the listener would hand it on (a lost line: no events and
+  // kLineErrorDeviceLost). False when there is none.
+  bool TakePortEvent(uint32_t& events, uint32_t& errors);
 
  protected:
   // Called on the listener thread with the event bits that occurred within

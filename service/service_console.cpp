@@ -155,6 +155,14 @@ void ServiceConsole::WatchReadable(int fd) {
   if (fd >= 0) loop_.Watch(fd, [this] { link_.OnReadable(); });
 }
 
+// The line's bytes are read on this loop, as they arrive: no listener
+// thread to wake and hand them over.
+void ServiceConsole::WatchLineEvents(int fd) {
+  if (lineFd_ >= 0) loop_.Unwatch(lineFd_);
+  lineFd_ = fd;
+  if (fd >= 0) loop_.Watch(fd, [this] { link_.OnLineEvent(); });
+}
+
 void ServiceConsole::StateChanged() {
   if (telemetry_ != nullptr) telemetry_->SetLink(LinkStateOf(link_.IsOpen(), link_.WasLost()));
   report_.Status(StatusText());

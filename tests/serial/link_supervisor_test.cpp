@@ -3,6 +3,7 @@
 // and the words of the listener and the connect helper are run when the test
 // takes them.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 
 #include <condition_variable>
@@ -25,16 +26,25 @@ using test::PtyPair;
 using S = LinkSupervisor::State;
 using Timer = ILinkHost::Timer;
 
+bool Readable(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  return ::poll(&ready, 1, 0) > 0;
+}
+
 class FakeHost : public ILinkHost {
  public:
   LinkSupervisor* supervisor = nullptr;
   std::map<Timer, long> due;  // virtual ms
   long now = 0;
   int watched = -1;
+  bool readsLine = false;  // takes the line's events itself: no listener thread
+  int lineFd = -1;
 
   void StartTimer(Timer timer, int ms) override { due[timer] = now + ms; }
   void StopTimer(Timer timer) override { due.erase(timer); }
   void WatchReadable(int fd) override { watched = fd; }
+  bool ReadsLineEvents() const override { return readsLine; }
+  void WatchLineEvents(int fd) override { lineFd = fd; }
   void Post(std::function<void()> task) override {
     const std::lock_guard lock(mutex_);
     posts_.push_back(std::move(task));
@@ -65,10 +75,13 @@ class FakeHost : public ILinkHost {
       std::deque<std::function<void()>> tasks;
       {
         std::unique_lock lock(mutex_);
-        if (posts_.empty() && !done()) posted_.wait_until(lock, limit, [&] { return !posts_.empty(); });
+        if (posts_.empty() && !done() && !(readsLine && lineFd >= 0 && Readable(lineFd)))
+          posted_.wait_until(lock, std::min(limit, std::chrono::steady_clock::now() + std::chrono::milliseconds(10)),
+                             [&] { return !posts_.empty(); });
         tasks.swap(posts_);
       }
       for (auto& task : tasks) task();
+      if (readsLine && lineFd >= 0 && Readable(lineFd)) supervisor->OnLineEvent();
       if (done()) return true;
       if (tasks.empty() && std::chrono::steady_clock::now() >= limit) return false;
     }
@@ -151,6 +164,7 @@ struct Rig {
 struct Scenario {
   const char* name;
   std::function<void(Rig&)> run;
+  bool listenerOnly = false;  // about the listener thread's posts
 };
 
 const Scenario kScenarios[] = {
@@ -266,15 +280,23 @@ const Scenario kScenarios[] = {
        r.host.Await([] { return false; }, 200);  // nothing more comes
        EXPECT_EQ(r.link.state(), S::Open);
        EXPECT_FALSE(r.view.Has("lost"));
-     }},
+     }, true},
 };
 
+// Each scenario with the line's events handed over by its listener thread,
+// and taken by the owner's loop itself.
 TEST(LinkSupervisor, MovesThroughItsStatesAsTheLinkComesAndGoes) {
-  for (const Scenario& scenario : kScenarios) {
-    SCOPED_TRACE(scenario.name);
-    Rig rig;
-    scenario.run(rig);
-    EXPECT_EQ(rig.view.disallowed, 0);
+  for (const bool readsLine : {false, true}) {
+    for (const Scenario& scenario : kScenarios) {
+      if (readsLine && scenario.listenerOnly) continue;
+      SCOPED_TRACE(std::string(scenario.name) + (readsLine ? ", the owner reads the line" : ""));
+      Rig rig;
+      rig.host.readsLine = readsLine;
+      scenario.run(rig);
+      EXPECT_EQ(rig.view.disallowed, 0);
+      EXPECT_EQ(rig.link.line().HasListener(), !readsLine && rig.link.IsOpen());
+      EXPECT_EQ(rig.host.lineFd >= 0, readsLine && rig.link.IsOpen());
+    }
   }
 }
 
