@@ -33,7 +33,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 # built with. Not with the cross toolchain's copy (-L /usr/aarch64-linux-gnu):
 # that one can be of another Debian revision, and a dynamic loader and C
 # library of two revisions hang the first thread a program starts.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static)
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-aarch64-static)
 
 # The Debian packages are for the target, not for the machine building them
 # (which `dpkg --print-architecture` would name).
