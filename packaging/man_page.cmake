@@ -6,7 +6,8 @@
 #   cmake -DHELP2MAN=<help2man> -DGZIP=<gzip> -DPROGRAM=<built program>
 #         -DNAME=<one-line description> -DVERSION=<version> -DSECTION=<1 or 8>
 #         -DINCLUDE=<extra sections, help2man's --include> -DDATE_EPOCH=<seconds>
-#         -DOUTPUT=<page.SECTION.gz> -P man_page.cmake
+#         -DOUTPUT=<page.SECTION.gz> [-DEMULATOR=<emulator and its arguments>]
+#         -P man_page.cmake
 cmake_minimum_required(VERSION 3.25)
 
 foreach(variable HELP2MAN GZIP PROGRAM NAME VERSION SECTION INCLUDE DATE_EPOCH OUTPUT)
@@ -16,12 +17,19 @@ foreach(variable HELP2MAN GZIP PROGRAM NAME VERSION SECTION INCLUDE DATE_EPOCH O
 endforeach()
 
 string(REGEX REPLACE "\\.gz$" "" page "${OUTPUT}")
+# A cross build runs the program through its emulator. help2man hands the
+# command to the shell as one string and names the page after what follows
+# its last slash: the program's own name.
+set(command ${PROGRAM})
+if(EMULATOR)
+  string(JOIN " " command ${EMULATOR} ${PROGRAM})
+endif()
 # The page's date is the release's (help2man reads SOURCE_DATE_EPOCH), not
 # the day of the build.
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${DATE_EPOCH}
           ${HELP2MAN} --no-info "--name=${NAME}" "--version-string=${VERSION}" "--section=${SECTION}"
-          "--include=${INCLUDE}" "--output=${page}" ${PROGRAM}
+          "--include=${INCLUDE}" "--output=${page}" ${command}
   RESULT_VARIABLE result
   ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
