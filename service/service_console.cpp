@@ -26,31 +26,43 @@ void Sleep(std::uint32_t ms) {
 PlainControls::PlainControls() {
   for (const ControlTemplate& c : ConsoleWindowTemplate().controls) {
     if (c.id < 0) continue;
-    Control& control = controls_[c.id];
+    Control& control = At(c.id);
     control.text = c.caption;
     control.enabled = (c.flags & kDisabled) == 0;
     control.checkBox = c.kind == ControlKind::CheckBox;
   }
 }
 
+PlainControls::Control& PlainControls::At(int id) {
+  if (id < 0) return nowhere_;
+  const auto index = static_cast<std::size_t>(id);
+  if (index >= controls_.size()) controls_.resize(index + 1);
+  return controls_[index];
+}
+
+const PlainControls::Control* PlainControls::Find(int id) const {
+  return id >= 0 && static_cast<std::size_t>(id) < controls_.size() ? &controls_[static_cast<std::size_t>(id)]
+                                                                     : nullptr;
+}
+
 std::string PlainControls::Text(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? std::string() : it->second.text;
+  const Control* control = Find(id);
+  return control != nullptr ? control->text : std::string();
 }
 
 bool PlainControls::IsChecked(int id) const {
-  const auto it = controls_.find(id);
-  return it != controls_.end() && it->second.checked;
+  const Control* control = Find(id);
+  return control != nullptr && control->checked;
 }
 
 bool PlainControls::IsEnabled(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() || it->second.enabled;
+  const Control* control = Find(id);
+  return control == nullptr || control->enabled;
 }
 
 bool PlainControls::IsCheckBox(int id) const {
-  const auto it = controls_.find(id);
-  return it != controls_.end() && it->second.checkBox;
+  const Control* control = Find(id);
+  return control != nullptr && control->checkBox;
 }
 
 ServiceConsole::ServiceConsole(EventLoop& loop, const ServicePaths& paths, IServiceReport& report)

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,11 +41,11 @@ struct ServicePaths {
 class PlainControls : public IControls {
  public:
   PlainControls();
-  void SetText(int id, std::string_view text) override { controls_[id].text.assign(text); }
+  void SetText(int id, std::string_view text) override { At(id).text.assign(text); }
   std::string Text(int id) const override;
   bool IsChecked(int id) const override;
-  void SetChecked(int id, bool checked) override { controls_[id].checked = checked; }
-  void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
+  void SetChecked(int id, bool checked) override { At(id).checked = checked; }
+  void SetEnabled(int id, bool enabled) override { At(id).enabled = enabled; }
   bool IsEnabled(int id) const;
   bool IsCheckBox(int id) const;
 
@@ -57,7 +56,12 @@ class PlainControls : public IControls {
     bool enabled = true;
     bool checkBox = false;
   };
-  std::map<int, Control> controls_;
+  Control& At(int id);
+  const Control* Find(int id) const;
+  // Indexed by identifier: the decoder sets texts for every answer, and the
+  // identifiers are a few small numbers.
+  std::vector<Control> controls_;
+  Control nowhere_;  // what an identifier below 0 would set
 };
 
 class ServiceConsole : private ITimers,
