@@ -91,9 +91,14 @@ bool CListeningComLine::TakePortEvent(uint32_t& events, uint32_t& errors) {
     errors = kLineErrorDeviceLost;
     return true;
   }
-  events = EventMaskBits() & TakeEventsSeen();
-  if (int32_t err = ClearLineErrors(errors)) SetError(err);
+  events = TakeEvent(errors);
   return events != 0;
+}
+
+uint32_t CListeningComLine::TakeEvent(uint32_t& errors) {
+  const uint32_t events = EventMaskBits() & TakeEventsSeen();
+  if (int32_t err = ClearLineErrors(errors)) SetError(err);
+  return events;
 }
 
 // One event per turn: wait, then hand on the events inside the mask with the
@@ -112,10 +117,8 @@ void CListeningComLine::RunListener() {
       return;
     }
     if (stopRequested_) return;
-    const uint32_t events = EventMaskBits() & TakeEventsSeen();
     uint32_t errors = 0;
-    if (int32_t err = ClearLineErrors(errors)) SetError(err);
-    if (events != 0) OnPortEvent(events, errors);
+    if (const uint32_t events = TakeEvent(errors)) OnPortEvent(events, errors);
   } while (!stopRequested_);
 }
 

@@ -58,6 +58,8 @@ class CListeningComLine : public CComLine {
 
  private:
   void RunListener();
+  // After a completed wait: its events inside the mask, and the line errors.
+  uint32_t TakeEvent(uint32_t& errors);
 
   std::atomic<bool> stopRequested_{false};
   std::thread listenerThread_;

@@ -17,13 +17,6 @@ namespace {
 
 using verdelo::IServiceReport;
 
-int CheckConfig(const std::filesystem::path& config) {
-  const verdelo::ConfigReport report = verdelo::CheckConfigFile(config);
-  for (const std::string& line : report.lines) std::cout << line << '\n';
-  std::cout << report.warnings << (report.warnings == 1 ? " warning" : " warnings") << std::endl;
-  return report.warnings == 0 ? 0 : 1;
-}
-
 void Ignore(int signal) {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
@@ -84,11 +77,10 @@ int main(int argc, char** argv) {
   const std::filesystem::path config =
       options.configFile ? std::filesystem::absolute(*options.configFile, error) : verdelo::LocateConfigFile();
   if (options.action == Action::ListPorts) {
-    std::cout << verdelo::FormatPortListing(verdelo::CurrentPortSlots(config), config,
-                                            std::filesystem::is_regular_file(config, error));
-    return options.alsoCheckConfig ? CheckConfig(config) : 0;
+    std::cout << verdelo::CurrentPortListing(config);
+    return options.alsoCheckConfig ? verdelo::PrintConfigCheck(config) : 0;
   }
-  if (options.action == Action::CheckConfig) return CheckConfig(config);
+  if (options.action == Action::CheckConfig) return verdelo::PrintConfigCheck(config);
 
   verdelo::ServiceReport report;
   if (options.workDir) {

@@ -102,7 +102,7 @@ void ServiceConsole::StartTelemetry(const std::vector<ConfigEntry>& entries) {
   telemetry_ = std::make_unique<MqttTelemetry>(*settings, std::move(password), kProgramVersion, listener);
   console_.AddValueObserver(telemetry_.get());
   console_.AddLogEventObserver(telemetry_.get());
-  telemetry_->SetLink(LinkStateOf(link_.IsOpen(), link_.WasLost()));
+  PublishLink();
   report_.Log(IServiceReport::kInfo, "MQTT: connecting to " + settings->brokerText);
 }
 
@@ -175,8 +175,12 @@ void ServiceConsole::WatchLineEvents(int fd) {
   if (fd >= 0) loop_.Watch(fd, [this] { link_.OnLineEvent(); });
 }
 
-void ServiceConsole::StateChanged() {
+void ServiceConsole::PublishLink() {
   if (telemetry_ != nullptr) telemetry_->SetLink(LinkStateOf(link_.IsOpen(), link_.WasLost()));
+}
+
+void ServiceConsole::StateChanged() {
+  PublishLink();
   report_.Status(StatusText());
 }
 

@@ -84,9 +84,6 @@ class ServiceConsole : private ITimers,
   // "COM1 open", and any trouble with the data log.
   std::string StatusText() const;
 
-  MowerConsole& console() { return console_; }
-  const PlainControls& controls() const { return controls_; }
-
  private:
   // ITimers, IPacing.
   void StartTimer(int id, std::uint32_t periodMs) override;
@@ -126,6 +123,8 @@ class ServiceConsole : private ITimers,
   void OnTelemetryCommand(const std::string& payload) override;
 
   void StartTelemetry(const std::vector<ConfigEntry>& entries);
+  // The link as the state topic names it.
+  void PublishLink();
   void RunCommand(const std::string& payload);
   std::string PortName() const;
 

@@ -13,13 +13,6 @@
 
 namespace {
 
-int CheckConfig() {
-  const verdelo::ConfigReport report = verdelo::CheckConfigFile(verdelo::LocateConfigFile());
-  for (const std::string& line : report.lines) std::cout << line << '\n';
-  std::cout << report.warnings << (report.warnings == 1 ? " warning" : " warnings") << std::endl;
-  return report.warnings == 0 ? 0 : 1;
-}
-
 // A timer period brought into range changes what the console does, so it is
 // said at start, not only by --check-config.
 void WarnAboutCorrectedPeriods() {
@@ -40,15 +33,11 @@ int main(int argc, char** argv) {
     case Action::Version:
       std::cout << "verdelo " << verdelo::kProgramVersion << std::endl;
       return 0;
-    case Action::ListPorts: {
-      const std::filesystem::path config = verdelo::LocateConfigFile();
-      std::error_code error;
-      std::cout << verdelo::FormatPortListing(verdelo::CurrentPortSlots(config), config,
-                                              std::filesystem::is_regular_file(config, error));
-      return command.alsoCheckConfig ? CheckConfig() : 0;
-    }
+    case Action::ListPorts:
+      std::cout << verdelo::CurrentPortListing(verdelo::LocateConfigFile());
+      return command.alsoCheckConfig ? verdelo::PrintConfigCheck(verdelo::LocateConfigFile()) : 0;
     case Action::CheckConfig:
-      return CheckConfig();
+      return verdelo::PrintConfigCheck(verdelo::LocateConfigFile());
     case Action::Error:
       std::cerr << "verdelo: " << command.error << "\nTry 'verdelo --help' for more information."
                 << std::endl;

@@ -1,6 +1,7 @@
 #include "shell/command_line/config_check.h"
 
 #include <algorithm>
+#include <iostream>
 #include <optional>
 #include <set>
 
@@ -242,6 +243,13 @@ ConfigReport CheckConfigFile(const std::filesystem::path& path) {
   report.lines.insert(report.lines.begin(), "config file: " + path.string());
   if (!file.trouble.empty()) Reporter(report).WarnFile("the file " + file.trouble);
   return report;
+}
+
+int PrintConfigCheck(const std::filesystem::path& path) {
+  const ConfigReport report = CheckConfigFile(path);
+  for (const std::string& line : report.lines) std::cout << line << '\n';
+  std::cout << report.warnings << (report.warnings == 1 ? " warning" : " warnings") << std::endl;
+  return report.warnings == 0 ? 0 : 1;
 }
 
 }  // namespace verdelo

@@ -25,4 +25,8 @@ ConfigReport CheckConfigText(std::string_view bytes);
 // there is none and the defaults hold).
 ConfigReport CheckConfigFile(const std::filesystem::path& path);
 
+// What --check-config prints of the file at `path` on standard output, and
+// its exit status: 0, or 1 when there is something to warn about.
+int PrintConfigCheck(const std::filesystem::path& path);
+
 }  // namespace verdelo

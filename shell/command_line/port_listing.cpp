@@ -48,4 +48,10 @@ std::vector<PortSlot> CurrentPortSlots(const std::filesystem::path& configFile) 
   return AssignSlots(settings.devices, DiscoverSerialPorts(), kPortCount);
 }
 
+std::string CurrentPortListing(const std::filesystem::path& configFile) {
+  std::error_code error;
+  return FormatPortListing(CurrentPortSlots(configFile), configFile,
+                           std::filesystem::is_regular_file(configFile, error));
+}
+
 }  // namespace verdelo

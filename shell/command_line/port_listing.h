@@ -20,4 +20,8 @@ std::string FormatPortListing(const std::vector<PortSlot>& slots,
 // over the serial ports found on this machine.
 std::vector<PortSlot> CurrentPortSlots(const std::filesystem::path& configFile);
 
+// What --list-ports prints: the current slots of `configFile`, and whether
+// the file is there.
+std::string CurrentPortListing(const std::filesystem::path& configFile);
+
 }  // namespace verdelo
