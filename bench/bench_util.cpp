@@ -309,6 +309,19 @@ int Child::Stop(long* maxRssKiB) {
   return Wait(maxRssKiB);
 }
 
+TracedFlood::TracedFlood(const Args& args, double defaultSeconds)
+    : dir_(MakeTempDir("verdelo-bench-trace")),
+      seconds(args.Number("seconds", defaultSeconds)),
+      fps(args.Number("fps", 2304)),
+      frames(static_cast<long>(fps * seconds + 0.5)),
+      trace(dir_ + "/trace.txt"),
+      mower(args.Text("mower"), trace) {}
+
+TracedFlood::~TracedFlood() {
+  mower.Stop();
+  RemoveTree(dir_);
+}
+
 MowerChild::MowerChild(const std::string& program, const std::string& traceFile,
                        const std::vector<std::string>& extraArgs) {
   Child::Options options;

@@ -134,6 +134,29 @@ class MowerChild {
   std::string device_;
 };
 
+// A flood as every flood mode runs it: --seconds and --fps (2304), and the
+// mower tracing each frame it sends into a folder of its own, which goes
+// with it.
+class TracedFlood {
+ public:
+  TracedFlood(const Args& args, double defaultSeconds);
+  ~TracedFlood();
+  TracedFlood(const TracedFlood&) = delete;
+  TracedFlood& operator=(const TracedFlood&) = delete;
+  // Asks the mower for the whole flood; its reply.
+  std::string Start() { return mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames)); }
+
+ private:
+  const std::string dir_;
+
+ public:
+  const double seconds;
+  const double fps;
+  const long frames;  // the flood's: fps for seconds
+  const std::string trace;
+  MowerChild mower;
+};
+
 // Frames the mower put on the line according to its trace: answers, bursts
 // and floods (whole frames of five bytes).
 struct TracedFrames {

@@ -109,12 +109,8 @@ void ReadFor(int fd, FrameCounter& counter, std::int64_t untilNs, HandOff* handO
 }
 
 int Flood(const Args& args) {
-  const double seconds = args.Number("seconds", 30);
-  const double fps = args.Number("fps", 2304);
-  const long frames = static_cast<long>(fps * seconds + 0.5);
-  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
-  const std::string trace = traceDir + "/trace.txt";
-  MowerChild mower(args.Text("mower"), trace);
+  TracedFlood flood(args, 30);
+  MowerChild& mower = flood.mower;
   const int fd = mower.ok() ? OpenRaw(mower.device()) : -1;
   if (fd < 0) {
     std::cerr << "line_baseline: no line\n";
@@ -131,12 +127,12 @@ int Flood(const Args& args) {
   if (args.Has("handoff")) handOff.emplace(fd);
   HandOff* wakeUp = handOff ? &*handOff : nullptr;
 
-  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  const std::string reply = flood.Start();
   const long frames0 = counter.frames;
   const long reads0 = g_reads;
   MeasuringWindow window;
   window.Begin();
-  ReadFor(fd, counter, NowNs() + static_cast<std::int64_t>(seconds * 1e9) + 50'000'000, wakeUp);
+  ReadFor(fd, counter, NowNs() + static_cast<std::int64_t>(flood.seconds * 1e9) + 50'000'000, wakeUp);
   window.End();
   const long windowFrames = counter.frames - frames0;
   const long windowReads = g_reads - reads0;
@@ -145,9 +141,7 @@ int Flood(const Args& args) {
   mower.Stop();
   ReadFor(fd, counter, NowNs() + 300'000'000, nullptr);
   ::close(fd);
-  const TracedFrames sent = CountTracedFrames(trace);
-  RemoveTree(traceDir);
-
+  const TracedFrames sent = CountTracedFrames(flood.trace);
   std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in "
             << Fixed(window.WallMs() / 1000, 1) << " s, CPU " << Fixed(window.CpuMs(), 0) << " ms = "
             << Fixed(window.CpuShare(), 2) << "% of a core; mower sent " << sent.total() << " frames, read "

@@ -355,45 +355,40 @@ int Idle(const Args& args) {
 // The flood of console_harness flood, taken in by verdelo-service: measured
 // from outside, per 1000 frames the mower's trace says it sent meanwhile.
 int ServiceFlood(const Args& args) {
-  const double seconds = args.Number("seconds", 10);
-  const double fps = args.Number("fps", 2304);
-  const long frames = static_cast<long>(fps * seconds + 0.5);
-  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
-  const std::string trace = traceDir + "/trace.txt";
-  MowerChild mower(args.Text("mower"), trace);
+  TracedFlood flood(args, 10);
+  MowerChild& mower = flood.mower;
   if (!mower.ok()) {
     std::cerr << "process_probe: the mower did not start\n";
     return 1;
   }
   ServiceChild service(args.Text("service"), mower.device());
   // One answer taken in: the line is up both ways.
-  if (!service.opened() || !WaitUntil(5000, [&] { return CountTracedFrames(trace).answers > 0; })) {
+  if (!service.opened() || !WaitUntil(5000, [&] { return CountTracedFrames(flood.trace).answers > 0; })) {
     std::cerr << "process_probe: verdelo-service did not open " << mower.device() << " and poll it\n";
     return 1;
   }
   SleepNs(300'000'000);
 
-  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  const std::string reply = flood.Start();
   // The trace first: a frame is traced before it is written, so one on its
   // way now is read after bytes0 and counts as read, never as lost.
-  const TracedFrames sent0 = CountTracedFrames(trace);
+  const TracedFrames sent0 = CountTracedFrames(flood.trace);
   const long long bytes0 = BytesRead(service.pid());
   const ProcessSample p0 = SampleProcess(service.pid());
   const std::int64_t t0 = NowNs();
-  SleepNs(static_cast<std::int64_t>(seconds * 1e9) + 50'000'000);
+  SleepNs(static_cast<std::int64_t>(flood.seconds * 1e9) + 50'000'000);
   const ProcessSample p1 = SampleProcess(service.pid());
   const double wall = static_cast<double>(NowNs() - t0) / 1e9;
-  const TracedFrames sent1 = CountTracedFrames(trace);
+  const TracedFrames sent1 = CountTracedFrames(flood.trace);
   // The mower falls silent and what it sent last is taken in.
   mower.Command("silent");
   SleepNs(300'000'000);
-  const TracedFrames sent2 = CountTracedFrames(trace);
+  const TracedFrames sent2 = CountTracedFrames(flood.trace);
   const long long bytes2 = BytesRead(service.pid());
   const long unread = UnreadBytes(mower.device());
   const ProcessSample p2 = SampleProcess(service.pid());
   const std::string trouble = service.Stop();
   mower.Stop();
-  RemoveTree(traceDir);
   if (!p0.ok || !p1.ok || !p2.ok || bytes0 < 0 || bytes2 < 0) {
     std::cerr << "process_probe: verdelo-service ended early\n";
     return 1;
@@ -412,7 +407,7 @@ int ServiceFlood(const Args& args) {
             << (trouble.empty() ? "no warnings logged" : "it logged: " + trouble) << "\n";
   std::cout << "VALUE|cpu_ms_per_1000|" << cpuMs * perFrame << "\nVALUE|wakeups_per_1000|"
             << static_cast<double>(d.sum.voluntary) * perFrame << "\nVALUE|cpu_share|" << 100 * cpuMs / 1000 / wall
-            << "\nVALUE|frames_sent|" << windowFrames << "\nVALUE|flood_short|" << frames - sent2.flood
+            << "\nVALUE|frames_sent|" << windowFrames << "\nVALUE|flood_short|" << flood.frames - sent2.flood
             << "\nVALUE|bytes_sent|" << sentBytes << "\nVALUE|bytes_read|" << bytes2 - bytes0 << "\nVALUE|bytes_unread|" << unread
             << "\nVALUE|warnings|" << std::count(trouble.begin(), trouble.end(), '\n') << "\nVALUE|hwm_kib|"
             << p2.hwmKiB << std::endl;

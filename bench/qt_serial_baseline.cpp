@@ -46,12 +46,8 @@ void RunEvents(int ms) {
 }
 
 int Flood(const Args& args) {
-  const double seconds = args.Number("seconds", 30);
-  const double fps = args.Number("fps", 2304);
-  const long frames = static_cast<long>(fps * seconds + 0.5);
-  const std::string traceDir = MakeTempDir("verdelo-bench-trace");
-  const std::string trace = traceDir + "/trace.txt";
-  MowerChild mower(args.Text("mower"), trace);
+  TracedFlood flood(args, 30);
+  MowerChild& mower = flood.mower;
   if (!mower.ok()) {
     std::cerr << "qt_serial_baseline: the mower did not start\n";
     return 1;
@@ -74,12 +70,12 @@ int Flood(const Args& args) {
   reader.Send(BuildRequest(CMD_READ_STATUS, 0));
   RunEvents(5000, [&] { return reader.frames >= 1; });
 
-  const std::string reply = mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames));
+  const std::string reply = flood.Start();
   const long frames0 = reader.frames;
   const long notifications0 = reader.notifications;
   MeasuringWindow measuring;
   measuring.Begin();
-  RunEvents(static_cast<int>(seconds * 1000) + 50);
+  RunEvents(static_cast<int>(flood.seconds * 1000) + 50);
   measuring.End();
   const long windowFrames = reader.frames - frames0;
   const long windowNotifications = reader.notifications - notifications0;
@@ -88,9 +84,7 @@ int Flood(const Args& args) {
   RunEvents(300);
   mower.Stop();
   RunEvents(300);
-  const TracedFrames sent = CountTracedFrames(trace);
-  RemoveTree(traceDir);
-
+  const TracedFrames sent = CountTracedFrames(flood.trace);
   std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames in "
             << Fixed(measuring.WallMs() / 1000, 1) << " s, CPU " << Fixed(measuring.CpuMs(), 0) << " ms = "
             << Fixed(measuring.CpuShare(), 2) << "% of a core, " << measuring.Threads().threads
@@ -99,7 +93,7 @@ int Flood(const Args& args) {
             << " bytes skipped; label shows " << value->text().toStdString() << "\n";
   measuring.PrintRates(windowFrames, windowNotifications, "notification");
   std::cout << "VALUE|frames_sent|" << sent.total() << "\nVALUE|frames_counted|" << reader.frames
-            << "\nVALUE|bytes_skipped|" << reader.skipped << "\nVALUE|flood_short|" << (frames - sent.flood)
+            << "\nVALUE|bytes_skipped|" << reader.skipped << "\nVALUE|flood_short|" << (flood.frames - sent.flood)
             << std::endl;
   return 0;
 }
