@@ -56,7 +56,6 @@
 #include "console/mower_frame.h"
 #include "res/port_window_ids.h"
 #include "shell/console_window/console_dlg.h"
-#include "shell/port_window/qt_link_host.h"
 #include "shell/telemetry/telemetry_bridge.h"
 
 namespace verdelo::bench {
@@ -115,12 +114,12 @@ void RunEvents(int ms, const std::function<bool()>& done = {}) {
   loop.exec();
 }
 
-// Notes when the link supervisor is handed a notification of its line
-// (posted to the window's thread as a task).
+// Notes when the window's thread is told that its line has news (the
+// socket notifier on the line's events).
 class NotifyWatch : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QtLinkHost::TaskEventType()) {
+    if (event->type() == QEvent::SockAct) {
       deliveredNs = NowNs();
       ++delivered;
     }

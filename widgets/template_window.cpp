@@ -105,7 +105,10 @@ std::map<int, QWidget*> BuildTemplateControls(QWidget* window, const DialogTempl
     QWidget* widget = custom ? custom(c, window) : nullptr;
     if (widget == nullptr) widget = CreateDefault(c, window);
     const QRect rect = units.Rect(c.x, c.y, c.width, c.height);
-    widget->setGeometry(rect);
+    // Placed and sized by the template for good: a fixed size also spares
+    // the window a layout request each time a label's text changes.
+    widget->move(rect.topLeft());
+    widget->setFixedSize(rect.size());
     if (c.flags & kDisabled) widget->setEnabled(false);
     if (c.flags & kWrap) {
       if (auto* box = qobject_cast<QCheckBox*>(widget)) {

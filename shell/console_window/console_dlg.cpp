@@ -16,6 +16,7 @@
 #include "shell/telemetry/telemetry_bridge.h"
 #include "shell/command_line/window_keys.h"
 #include "widgets/clickable_label.h"
+#include "widgets/paint_pacer.h"
 #include "widgets/template_window.h"
 
 namespace verdelo {
@@ -32,6 +33,9 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
   BuildWindow();
   ConnectNotifications();
   qApp->installEventFilter(this);
+  // A flooded line changes the values far more often than a screen shows.
+  new PaintPacer(this);
+  new PaintPacer(&portDialog_);
   // The link's state shows in the title; a lost and a reopened link are
   // lines of the data log.
   connect(&portDialog_, &CPortControlDlg::linkStateChanged, this, [this] {
@@ -48,6 +52,7 @@ CKelvoPCDlg::CKelvoPCDlg(const ConsolePaths& paths)
 CTrendsWindow& CKelvoPCDlg::trends() {
   if (trends_ == nullptr) {
     trends_ = new CTrendsWindow(this, dataLog_, liveTrends_);
+    new PaintPacer(trends_);
     trends_->SetMinimumVoltageSource([this] { return console_.values().minVoltage; });
   }
   return *trends_;

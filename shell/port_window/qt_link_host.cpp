@@ -7,18 +7,18 @@ namespace verdelo {
 
 namespace {
 
+QEvent::Type TaskEventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
 class TaskEvent : public QEvent {
  public:
-  explicit TaskEvent(std::function<void()> task) : QEvent(QtLinkHost::TaskEventType()), task(std::move(task)) {}
+  explicit TaskEvent(std::function<void()> task) : QEvent(TaskEventType()), task(std::move(task)) {}
   const std::function<void()> task;
 };
 
 }  // namespace
-
-QEvent::Type QtLinkHost::TaskEventType() {
-  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-  return type;
-}
 
 QtLinkHost::QtLinkHost() {
   for (const Timer timer : {Timer::Retry, Timer::WatchLook}) {
@@ -30,13 +30,13 @@ QtLinkHost::QtLinkHost() {
   }
 }
 
-void QtLinkHost::WatchReadable(int fd) {
-  delete notifier_;
-  notifier_ = nullptr;
+void QtLinkHost::Watch(QSocketNotifier*& slot, int fd, void (LinkSupervisor::*handler)()) {
+  delete slot;
+  slot = nullptr;
   if (fd < 0) return;
-  notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
-    if (supervisor_ != nullptr) supervisor_->OnReadable();
+  slot = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(slot, &QSocketNotifier::activated, this, [this, handler] {
+    if (supervisor_ != nullptr) (supervisor_->*handler)();
   });
 }
 
