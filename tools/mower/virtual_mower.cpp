@@ -134,7 +134,10 @@ void VirtualMower::AppendPolledAnswer(std::vector<std::uint8_t>& bytes) {
 }
 
 void VirtualMower::AppendFloodAnswer(std::vector<std::uint8_t>& bytes) {
-  if (flood_.kind == FloodKind::Polled) return AppendPolledAnswer(bytes);
+  if (flood_.kind == FloodKind::Polled) {
+    AppendPolledAnswer(bytes);
+    return;
+  }
   const MowerFrame frame = BuildAnswer(REG_VOLTAGE, FloodVoltage(flood_.sent));
   bytes.insert(bytes.end(), frame.begin(), frame.end());
 }
