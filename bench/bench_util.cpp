@@ -314,6 +314,7 @@ TracedFlood::TracedFlood(const Args& args, double defaultSeconds)
       seconds(args.Number("seconds", defaultSeconds)),
       fps(args.Number("fps", 2304)),
       frames(static_cast<long>(fps * seconds + 0.5)),
+      voltage(args.Has("voltage")),
       trace(dir_ + "/trace.txt"),
       mower(args.Text("mower"), trace) {}
 

@@ -136,7 +136,8 @@ class MowerChild {
 
 // A flood as every flood mode runs it: --seconds and --fps (2304), and the
 // mower tracing each frame it sends into a folder of its own, which goes
-// with it.
+// with it. --voltage asks for battery-voltage answers whose value moves
+// every frame instead of the polled registers' answers in turn.
 class TracedFlood {
  public:
   TracedFlood(const Args& args, double defaultSeconds);
@@ -144,7 +145,9 @@ class TracedFlood {
   TracedFlood(const TracedFlood&) = delete;
   TracedFlood& operator=(const TracedFlood&) = delete;
   // Asks the mower for the whole flood; its reply.
-  std::string Start() { return mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames)); }
+  std::string Start() {
+    return mower.Command("flood " + Fixed(fps, 0) + " " + std::to_string(frames) + (voltage ? " voltage" : ""));
+  }
 
  private:
   const std::string dir_;
@@ -153,6 +156,7 @@ class TracedFlood {
   const double seconds;
   const double fps;
   const long frames;  // the flood's: fps for seconds
+  const bool voltage;
   const std::string trace;
   MowerChild mower;
 };

@@ -13,11 +13,15 @@
 //       runs verdelo-service beside them over the same seconds, once polling
 //       a silent mower (as verdelo does) and once a mower that answers, and
 //       gives its CPU share, wake-ups and peak RSS.
-//   process_probe service-flood --service PATH --mower PATH [--seconds 10] [--fps 2304]
+//   process_probe service-flood --service PATH --mower PATH [--seconds 10] [--fps 2304] [--voltage]
 //       verdelo-service polling a mower that floods the line as
 //       console_harness flood does: its CPU time and wake-ups per 1000 frames
 //       the mower sent (by its trace), the bytes it read against those sent
 //       and those left unread on the line at the end, and its peak RSS.
+//       --voltage floods battery-voltage answers, each with a new value.
+//   process_probe window-flood --verdelo PATH --mower PATH [--seconds 10] [--fps 2304] [--voltage]
+//       the same for the shipped verdelo, its window shown offscreen and
+//       its port opened at start by the config.txt beside it.
 //
 // verdelo reads config.txt beside its executable; the probe writes it there
 // for each run and puts back what was there before.
@@ -352,19 +356,19 @@ int Idle(const Args& args) {
   return 0;
 }
 
-// The flood of console_harness flood, taken in by verdelo-service: measured
-// from outside, per 1000 frames the mower's trace says it sent meanwhile.
-int ServiceFlood(const Args& args) {
-  TracedFlood flood(args, 10);
+// Floods the line of a program that polls the mower (process `pid`, named
+// `who`) once it polls, and measures it from outside: its CPU time and
+// wake-ups per 1000 frames the mower's trace says it sent meanwhile, the
+// bytes it read against those sent, those left unread on the line once the
+// mower fell silent, and its peak RSS. `stop` ends the program and returns
+// the lines it logged as warnings or errors.
+int FloodFromOutside(TracedFlood& flood, pid_t pid, const std::string& who, int pollWaitMs,
+                     const std::function<std::string()>& stop) {
   MowerChild& mower = flood.mower;
-  if (!mower.ok()) {
-    std::cerr << "process_probe: the mower did not start\n";
-    return 1;
-  }
-  ServiceChild service(args.Text("service"), mower.device());
   // One answer taken in: the line is up both ways.
-  if (!service.opened() || !WaitUntil(5000, [&] { return CountTracedFrames(flood.trace).answers > 0; })) {
-    std::cerr << "process_probe: verdelo-service did not open " << mower.device() << " and poll it\n";
+  if (!WaitUntil(pollWaitMs, [&] { return CountTracedFrames(flood.trace).answers > 0; })) {
+    std::cerr << "process_probe: " << who << " did not open " << mower.device() << " and poll it\n";
+    stop();
     return 1;
   }
   SleepNs(300'000'000);
@@ -373,24 +377,24 @@ int ServiceFlood(const Args& args) {
   // The trace first: a frame is traced before it is written, so one on its
   // way now is read after bytes0 and counts as read, never as lost.
   const TracedFrames sent0 = CountTracedFrames(flood.trace);
-  const long long bytes0 = BytesRead(service.pid());
-  const ProcessSample p0 = SampleProcess(service.pid());
+  const long long bytes0 = BytesRead(pid);
+  const ProcessSample p0 = SampleProcess(pid);
   const std::int64_t t0 = NowNs();
   SleepNs(static_cast<std::int64_t>(flood.seconds * 1e9) + 50'000'000);
-  const ProcessSample p1 = SampleProcess(service.pid());
+  const ProcessSample p1 = SampleProcess(pid);
   const double wall = static_cast<double>(NowNs() - t0) / 1e9;
   const TracedFrames sent1 = CountTracedFrames(flood.trace);
   // The mower falls silent and what it sent last is taken in.
   mower.Command("silent");
   SleepNs(300'000'000);
   const TracedFrames sent2 = CountTracedFrames(flood.trace);
-  const long long bytes2 = BytesRead(service.pid());
+  const long long bytes2 = BytesRead(pid);
   const long unread = UnreadBytes(mower.device());
-  const ProcessSample p2 = SampleProcess(service.pid());
-  const std::string trouble = service.Stop();
+  const ProcessSample p2 = SampleProcess(pid);
+  const std::string trouble = stop();
   mower.Stop();
   if (!p0.ok || !p1.ok || !p2.ok || bytes0 < 0 || bytes2 < 0) {
-    std::cerr << "process_probe: verdelo-service ended early\n";
+    std::cerr << "process_probe: " << who << " ended early\n";
     return 1;
   }
 
@@ -400,7 +404,7 @@ int ServiceFlood(const Args& args) {
   const double cpuMs = static_cast<double>(d.sum.runNs) / 1e6;
   const long long sentBytes = 5LL * (sent2.total() - sent0.total());
   std::cout << "DETAIL|mower said '" << reply << "'; " << windowFrames << " frames sent in " << Fixed(wall, 1)
-            << " s, verdelo-service " << d.threads << " threads (" << d.gone << " ended meanwhile), CPU "
+            << " s, " << who << " " << d.threads << " threads (" << d.gone << " ended meanwhile), CPU "
             << Fixed(cpuMs, 0) << " ms = " << Fixed(100 * cpuMs / 1000 / wall, 1) << "% of a core; it read "
             << bytes2 - bytes0 << " bytes (with its event loop's own) of " << sentBytes << " sent, "
             << unread << " left unread; "
@@ -414,10 +418,54 @@ int ServiceFlood(const Args& args) {
   return 0;
 }
 
+// The flood of console_harness flood, taken in by verdelo-service.
+int ServiceFlood(const Args& args) {
+  TracedFlood flood(args, 10);
+  if (!flood.mower.ok()) {
+    std::cerr << "process_probe: the mower did not start\n";
+    return 1;
+  }
+  ServiceChild service(args.Text("service"), flood.mower.device());
+  if (!service.opened()) {
+    std::cerr << "process_probe: verdelo-service did not open " << flood.mower.device() << "\n";
+    return 1;
+  }
+  return FloodFromOutside(flood, service.pid(), "verdelo-service", 5000, [&] { return service.Stop(); });
+}
+
+// The same flood taken in by the shipped window program, started as a user
+// starts it: its config.txt opens the port at start, the window is shown
+// (offscreen).
+int WindowFlood(const Args& args) {
+  const std::string verdelo = args.Text("verdelo");
+  TracedFlood flood(args, 10);
+  if (!flood.mower.ok()) {
+    std::cerr << "process_probe: the mower did not start\n";
+    return 1;
+  }
+  ConfigBeside config(verdelo);
+  config.Write(ConsoleConfig(flood.mower.device()));
+  const std::string dir = MakeTempDir("verdelo-bench-window");
+  Child::Options options;
+  options.argv = {verdelo};
+  // A last resort should the probe itself die: the program ends on its own.
+  options.env = {"QT_QPA_PLATFORM=offscreen",
+                 "VERDELO_RUN_SECONDS=" + std::to_string(static_cast<int>(flood.seconds) + 30)};
+  options.dir = dir;
+  Child program(options);
+  const int status = FloodFromOutside(flood, program.pid(), "verdelo", 10000, [&] {
+    program.Stop();
+    return std::string();
+  });
+  RemoveTree(dir);
+  return status;
+}
+
 }  // namespace
 }  // namespace verdelo::bench
 
 int main(int argc, char** argv) {
   using namespace verdelo::bench;
-  return RunMode(argc, argv, "process_probe", {{"startup", Startup}, {"idle", Idle}, {"service-flood", ServiceFlood}});
+  return RunMode(argc, argv, "process_probe",
+                 {{"startup", Startup}, {"idle", Idle}, {"service-flood", ServiceFlood}, {"window-flood", WindowFlood}});
 }

@@ -1,13 +1,15 @@
 // The third baseline of the flood: the line read the way a Qt program
 // usually reads one, with Qt's own serial port class.
 //
-//   qt_serial_baseline flood --mower PATH [--seconds 30] [--fps 2304]
+//   qt_serial_baseline flood --mower PATH [--seconds 30] [--fps 2304] [--voltage]
 //       verdelo-mower floods the line; a QSerialPort opened on it on the
 //       main thread reads everything there is on each readyRead, cuts it
 //       into frames and sets each frame's value as the text of a label in a
 //       shown (offscreen) window. Measures the process's CPU time and
 //       wake-ups per 1000 frames, as console_harness and line_baseline do,
-//       and counts the frames against the mower's trace.
+//       and counts the frames against the mower's trace. --voltage floods
+//       battery-voltage answers, each with a new value, so every frame
+//       changes the label's text.
 #include <stdlib.h>
 
 #include <QApplication>

@@ -54,9 +54,12 @@ const char* CommandHelp() {
          "  burst N          send N unasked answer frames at once\n"
          "  garbage N        send N random bytes at once\n"
          "  resume           end every fault above\n"
-         "  flood FPS [N]    send unasked answer frames of the polled registers at\n"
+         "  flood FPS [N] [voltage]\n"
+         "                   send unasked answer frames of the polled registers at\n"
          "                   FPS frames a second, N of them (none or 0: until\n"
-         "                   flood 0); 2304 fills a 115200-baud line\n"
+         "                   flood 0); 2304 fills a 115200-baud line. With voltage:\n"
+         "                   battery-voltage answers only, each a few mV from the\n"
+         "                   one before (up and down between 23000 and 24200 mV)\n"
          "  status           print the clock, status, battery and active faults\n"
          "  speed F          simulated seconds per real second from now on\n"
          "  set REG VALUE    store VALUE in register REG (measured values are\n"
@@ -106,13 +109,17 @@ CommandReply RunCommand(VirtualMower& mower, std::string_view line, LineMillis n
     if (!one_count(1000000, n)) return Error("garbage needs a byte count");
     mower.SendGarbage(static_cast<int>(n), now);
   } else if (name == "flood") {
+    // A last word "voltage" picks the flood's kind; the numbers come before it.
+    const bool voltage = args >= 2 && words.back() == "voltage";
+    const std::size_t numbers = args - (voltage ? 1 : 0);
     char* end = nullptr;
-    const double rate = args >= 1 ? std::strtod(words[1].c_str(), &end) : -1;
+    const double rate = numbers >= 1 ? std::strtod(words[1].c_str(), &end) : -1;
     long frames = 0;
-    if (args < 1 || args > 2 || *end != '\0' || !(rate >= 0 && rate <= 100000) ||
-        (args == 2 && !ParseInt(words[2], 0, 1000000000, frames)))
-      return Error("flood needs frames a second (0-100000, 0 = stop) and may take a frame count");
-    mower.StartFlood(rate, frames, now);
+    if (numbers < 1 || numbers > 2 || *end != '\0' || !(rate >= 0 && rate <= 100000) ||
+        (numbers == 2 && !ParseInt(words[2], 0, 1000000000, frames)))
+      return Error("flood needs frames a second (0-100000, 0 = stop), may take a frame count and then voltage");
+    mower.StartFlood(rate, frames, now,
+                     voltage ? VirtualMower::FloodKind::Voltage : VirtualMower::FloodKind::Polled);
   } else if (name == "resume" && args == 0) {
     mower.Resume();
   } else if (name == "status" && args == 0) {

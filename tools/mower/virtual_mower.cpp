@@ -19,6 +19,19 @@ constexpr std::uint16_t kPolledRegisters[] = {
     REG_CUTTING_EFFORT, REG_CLOCK_HOURS,   REG_SQUARE_CUTTING,
 };
 
+// The voltage flood's values: up and down between 23.0 and 24.2 V in steps
+// of 3 mV, so no answer repeats the one before it, and well above the level
+// at which the console sends charge pulses.
+constexpr long kFloodLowMillivolts = 23000;
+constexpr long kFloodSpanMillivolts = 1200;
+constexpr long kFloodStepMillivolts = 3;
+
+std::uint16_t FloodVoltage(long n) {
+  const long phase = n * kFloodStepMillivolts % (2 * kFloodSpanMillivolts);
+  return static_cast<std::uint16_t>(kFloodLowMillivolts +
+                                    (phase <= kFloodSpanMillivolts ? phase : 2 * kFloodSpanMillivolts - phase));
+}
+
 }  // namespace
 
 VirtualMower::VirtualMower(const MowerOptions& options)
@@ -58,7 +71,7 @@ std::vector<Outgoing> VirtualMower::TakeDue(LineMillis now) {
     AdvanceTo(now);
     Outgoing frames{Outgoing::Kind::Flood, {}};
     while (flooding() && FloodDue(flood_.sent) <= now) {
-      AppendPolledAnswer(frames.bytes);
+      AppendFloodAnswer(frames.bytes);
       if (++flood_.sent == flood_.limit) {
         const long sent = flood_.sent;
         StopFlood();
@@ -85,12 +98,13 @@ LineMillis VirtualMower::FloodDue(long n) const {
   return flood_.start + static_cast<LineMillis>(std::ceil(static_cast<double>(n) * 1000.0 / flood_.rate - 1e-9));
 }
 
-void VirtualMower::StartFlood(double frames_per_second, long frames, LineMillis now) {
+void VirtualMower::StartFlood(double frames_per_second, long frames, LineMillis now, FloodKind kind) {
   flood_ = Flood{};
   if (!(frames_per_second > 0)) return;
   flood_.rate = frames_per_second;
   flood_.limit = frames > 0 ? frames : 0;
   flood_.start = now;
+  flood_.kind = kind;
 }
 
 void VirtualMower::AdvanceTo(LineMillis now) {
@@ -119,6 +133,15 @@ void VirtualMower::AppendPolledAnswer(std::vector<std::uint8_t>& bytes) {
   bytes.insert(bytes.end(), frame.begin(), frame.end());
 }
 
+void VirtualMower::AppendFloodAnswer(std::vector<std::uint8_t>& bytes) {
+  if (flood_.kind == FloodKind::Polled) {
+    AppendPolledAnswer(bytes);
+    return;
+  }
+  const MowerFrame frame = BuildAnswer(REG_VOLTAGE, FloodVoltage(flood_.sent));
+  bytes.insert(bytes.end(), frame.begin(), frame.end());
+}
+
 void VirtualMower::SendGarbage(int count, LineMillis now) {
   Queue(now, Outgoing{Outgoing::Kind::Garbage, faults_.Garbage(count)});
 }
@@ -143,7 +166,8 @@ std::string VirtualMower::Describe() const {
   if (day_.low_current()) faults += std::string(faults.empty() ? "" : ", ") + "lowcurrent";
   line += " | faults: " + (faults.empty() ? std::string("none") : faults);
   if (flooding()) {
-    std::snprintf(text, sizeof text, " | flood: %g/s, %ld sent", flood_.rate, flood_.sent);
+    std::snprintf(text, sizeof text, " | flood%s: %g/s, %ld sent",
+                  flood_.kind == FloodKind::Voltage ? " of voltages" : "", flood_.rate, flood_.sent);
     line += text;
     if (flood_.limit > 0) line += " of " + std::to_string(flood_.limit);
   }

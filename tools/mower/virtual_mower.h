@@ -56,10 +56,14 @@ class VirtualMower {
   void SendBurst(int frames, LineMillis now);
   void SendGarbage(int count, LineMillis now);
 
-  // Unasked answers of the polled registers at a steady rate from `now` on:
-  // `frames` of them, or until stopped when 0. They go out as they fall due,
-  // so NextDue() paces whoever serves the line.
-  void StartFlood(double frames_per_second, long frames, LineMillis now);
+  // What a flood sends: the polled registers' answers in turn (their values
+  // barely change), or battery-voltage answers whose value moves a few mV
+  // every frame, so that each one changes what the console shows.
+  enum class FloodKind { Polled, Voltage };
+  // Unasked answers at a steady rate from `now` on: `frames` of them, or
+  // until stopped when 0. They go out as they fall due, so NextDue() paces
+  // whoever serves the line.
+  void StartFlood(double frames_per_second, long frames, LineMillis now, FloodKind kind = FloodKind::Polled);
   void StopFlood() { flood_ = Flood{}; }
   bool flooding() const { return flood_.rate > 0; }
   long flood_sent() const { return flood_.sent; }
@@ -78,6 +82,7 @@ class VirtualMower {
  private:
   void Queue(LineMillis due, Outgoing outgoing);
   void AppendPolledAnswer(std::vector<std::uint8_t>& bytes);
+  void AppendFloodAnswer(std::vector<std::uint8_t>& bytes);
   // When frame `n` of the flood falls due.
   LineMillis FloodDue(long n) const;
 
@@ -86,6 +91,7 @@ class VirtualMower {
     long limit = 0;   // 0: no end
     long sent = 0;
     LineMillis start = 0;
+    FloodKind kind = FloodKind::Polled;
   };
 
   RegisterStore registers_;
