@@ -477,7 +477,9 @@ int Latency(const Args& args) {
   QTimer::singleShot(200, [&] {
     writer = std::thread([&] {
       result = pacer.Run(master, answers);
-      QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+      // Quitting closes the windows: the last answers' paints come first.
+      QMetaObject::invokeMethod(
+          qApp, [] { QTimer::singleShot(100, qApp, &QCoreApplication::quit); }, Qt::QueuedConnection);
     });
   });
   qApp->exec();

@@ -1,5 +1,6 @@
 #include "widgets/paint_pacer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QScreen>
@@ -11,9 +12,13 @@
 namespace verdelo {
 
 PaintPacer::PaintPacer(QWidget* window) : QObject(window), window_(window) {
-  due_.setSingleShot(true);
-  due_.setTimerType(Qt::PreciseTimer);
-  connect(&due_, &QTimer::timeout, this, &PaintPacer::PaintNow);
+  late_.setSingleShot(true);
+  late_.setTimerType(Qt::PreciseTimer);
+  connect(&late_, &QTimer::timeout, this, &PaintPacer::PaintHeldBack);
+  if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread()))
+    connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+      if (heldBack_ && Due()) PaintHeldBack();
+    });
   window_->installEventFilter(this);
 }
 
@@ -27,18 +32,21 @@ int PaintPacer::IntervalMs() const {
 // more until that one was handled: one held back gathers every later change.
 bool PaintPacer::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_ || event->type() != QEvent::UpdateRequest || passing_) return false;
-  if (due_.isActive()) return true;
-  const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : -1;
-  const int interval = IntervalMs();
-  if (since < 0 || since >= interval) {
+  if (!heldBack_ && Due()) {
     sincePaint_.start();
     return false;
   }
-  due_.start(static_cast<int>(interval - since));
+  if (!heldBack_) {
+    heldBack_ = true;
+    late_.start(static_cast<int>(IntervalMs() - sincePaint_.elapsed()) + kLateMs);
+  }
   return true;
 }
 
-void PaintPacer::PaintNow() {
+void PaintPacer::PaintHeldBack() {
+  if (!heldBack_) return;
+  heldBack_ = false;
+  late_.stop();
   sincePaint_.start();
   QEvent paint(QEvent::UpdateRequest);
   passing_ = true;

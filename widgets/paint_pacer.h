@@ -3,9 +3,13 @@
 // second by a flooded line), and Qt would paint the window each time its
 // event loop came round, far more often than any screen shows. The pacer
 // lets a window's paint through when a refresh has passed since the last
-// one and holds the others back until the next refresh is due, when one
-// paint shows everything that changed meanwhile. A change after a quiet
-// spell is painted at once.
+// one and holds the others back; one paint then shows everything that
+// changed meanwhile. A change after a quiet spell is painted at once.
+//
+// A held-back paint is made when the event loop has handled what came in
+// and is about to wait again, the moment least likely to keep the next
+// input waiting; should nothing come in, a timer makes it a little after
+// the refresh is due.
 #pragma once
 
 #include <QElapsedTimer>
@@ -24,16 +28,20 @@ class PaintPacer : public QObject {
   // The time between two paints: one refresh of the window's screen (60 Hz
   // where the screen does not say).
   int IntervalMs() const;
+  // How long after the refresh is due the timer makes a held-back paint.
+  static constexpr int kLateMs = 3;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void PaintNow();
+  bool Due() const { return !sincePaint_.isValid() || sincePaint_.elapsed() >= IntervalMs(); }
+  void PaintHeldBack();
 
   QWidget* window_;
   QElapsedTimer sincePaint_;
-  QTimer due_;
+  QTimer late_;
+  bool heldBack_ = false;
   bool passing_ = false;  // the held-back paint, sent by this pacer
 };
 
