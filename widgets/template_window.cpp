@@ -76,6 +76,9 @@ QWidget* CreateDefault(const ControlTemplate& c, QWidget* parent) {
       auto* label = new QLabel(caption, parent);
       label->setWordWrap((c.flags & kNoWrap) == 0);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      // Its text, set with every answer, is never taken for markup (nor
+      // looked at for it at each change).
+      label->setTextFormat(Qt::PlainText);
       return label;
     }
     case ControlKind::ClickableLabel: {

@@ -1,0 +1,55 @@
+// A paced window paints far less often than its labels change, and what it
+// paints last is the latest value.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+
+#include "widgets/paint_pacer.h"
+
+namespace verdelo {
+namespace {
+
+// Notes each paint of a label with the text it showed.
+class PaintLog : public QObject {
+ public:
+  explicit PaintLog(QLabel& label) : label_(label) { label.installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) texts.push_back(label_.text());
+    return false;
+  }
+  std::vector<QString> texts;
+
+ private:
+  QLabel& label_;
+};
+
+TEST(PaintPacer, PaintsAtMostOncePerRefreshAndEndsOnTheLatestValue) {
+  QWidget window;
+  QLabel label(QStringLiteral("-"), &window);
+  label.setGeometry(0, 0, 100, 20);
+  PaintPacer pacer(&window);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  PaintLog log(label);
+
+  // After a quiet spell a change is painted at once.
+  QTest::qWait(pacer.IntervalMs() + 5);
+  label.setText(QStringLiteral("first"));
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(log.texts.empty());
+  EXPECT_EQ(log.texts.back(), "first");
+
+  // A flood of changes, the event loop coming round after each.
+  const int changes = 200;
+  for (int i = 1; i <= changes; ++i) {
+    label.setText(QString::number(i));
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.texts.back() == QString::number(changes); }, 1000))
+      << "last painted: " << log.texts.back().toStdString();
+  EXPECT_LT(log.texts.size(), static_cast<std::size_t>(changes / 4)) << "every change painted";
+}
+
+}  // namespace
+}  // namespace verdelo
