@@ -10,18 +10,13 @@
 namespace verdelo {
 namespace {
 
-// Notes each paint of a label with the text it showed.
-class PaintLog : public QObject {
- public:
-  explicit PaintLog(QLabel& label) : label_(label) { label.installEventFilter(this); }
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) texts.push_back(label_.text());
+// The text a label showed at each of its paints.
+struct PaintLog : QObject {
+  bool eventFilter(QObject* label, QEvent* event) override {
+    if (event->type() == QEvent::Paint) texts.push_back(static_cast<QLabel*>(label)->text());
     return false;
   }
   std::vector<QString> texts;
-
- private:
-  QLabel& label_;
 };
 
 TEST(PaintPacer, PaintsAtMostOncePerRefreshAndEndsOnTheLatestValue) {
@@ -31,7 +26,8 @@ TEST(PaintPacer, PaintsAtMostOncePerRefreshAndEndsOnTheLatestValue) {
   PaintPacer pacer(&window);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  PaintLog log(label);
+  PaintLog log;
+  label.installEventFilter(&log);
 
   // After a quiet spell a change is painted at once.
   QTest::qWait(pacer.IntervalMs() + 5);
