@@ -17,7 +17,7 @@ PaintPacer::PaintPacer(QWidget* window) : QObject(window), window_(window) {
   connect(&late_, &QTimer::timeout, this, &PaintPacer::PaintHeldBack);
   if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread()))
     connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-      if (heldBack_ && Due()) PaintHeldBack();
+      if (late_.isActive() && Due()) PaintHeldBack();
     });
   window_->installEventFilter(this);
 }
@@ -32,20 +32,17 @@ int PaintPacer::IntervalMs() const {
 // more until that one was handled: one held back gathers every later change.
 bool PaintPacer::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_ || event->type() != QEvent::UpdateRequest || passing_) return false;
-  if (!heldBack_ && Due()) {
+  // A paint held back is one whose timer runs.
+  if (late_.isActive()) return true;
+  if (Due()) {
     sincePaint_.start();
     return false;
   }
-  if (!heldBack_) {
-    heldBack_ = true;
-    late_.start(static_cast<int>(IntervalMs() - sincePaint_.elapsed()) + kLateMs);
-  }
+  late_.start(static_cast<int>(IntervalMs() - sincePaint_.elapsed()) + kLateMs);
   return true;
 }
 
 void PaintPacer::PaintHeldBack() {
-  if (!heldBack_) return;
-  heldBack_ = false;
   late_.stop();
   sincePaint_.start();
   QEvent paint(QEvent::UpdateRequest);

@@ -41,7 +41,6 @@ class PaintPacer : public QObject {
   QWidget* window_;
   QElapsedTimer sincePaint_;
   QTimer late_;
-  bool heldBack_ = false;
   bool passing_ = false;  // the held-back paint, sent by this pacer
 };
 

@@ -135,21 +135,18 @@ TEST(NetLine, ResetConnectionIsLostWithItsCause) {
 }
 
 TEST(NetLine, BridgeThatStopsReadingHitsTheStallLimit) {
-  const Bytes big(16 << 20, 0x55);  // more than the socket buffers hold
-  uint32_t written = 0;
-  {
-    LoopbackBridge bridge("127.0.0.1", 4096);
-    CComLine line;
-    ASSERT_EQ(line.Open(bridge.Address("tcp"), 0, 0, true), 0);
-    EXPECT_EQ(line.Write(big.data(), static_cast<uint32_t>(big.size()), &written, nullptr, 50),
-              ERROR_TIMEOUT);
-    EXPECT_FALSE(line.IsLineLost());  // the caller chose that limit
-  }
-  // On a connection of its own, so that its buffers are empty at the start
-  // however fast the one above filled its own.
   LoopbackBridge bridge("127.0.0.1", 4096);
   CComLine line;
   ASSERT_EQ(line.Open(bridge.Address("tcp"), 0, 0, true), 0);
+  const Bytes big(16 << 20, 0x55);  // more than the socket buffers hold
+  uint32_t written = 0;
+  EXPECT_EQ(line.Write(big.data(), static_cast<uint32_t>(big.size()), &written, nullptr, 50),
+            ERROR_TIMEOUT);
+  EXPECT_FALSE(line.IsLineLost());  // the caller chose that limit
+  // The stall limit on a connection of its own, whose buffers start empty.
+  LoopbackBridge fresh("127.0.0.1", 4096);
+  line.Close();
+  ASSERT_EQ(line.Open(fresh.Address("tcp"), 0, 0, true), 0);
   line.SetWriteStallLimit(100);
   EXPECT_EQ(line.Write(big.data(), static_cast<uint32_t>(big.size()), &written, nullptr, INFINITE),
             ERROR_TIMEOUT);

@@ -1,5 +1,4 @@
-// A paced window paints far less often than its labels change, and what it
-// paints last is the latest value.
+// A paced window paints far less often than its labels change, and paints the latest value last.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,8 +9,7 @@
 namespace verdelo {
 namespace {
 
-// The text a label showed at each of its paints.
-struct PaintLog : QObject {
+struct PaintLog : QObject {  // the text a label showed at each of its paints
   bool eventFilter(QObject* label, QEvent* event) override {
     if (event->type() == QEvent::Paint) texts.push_back(static_cast<QLabel*>(label)->text());
     return false;
@@ -29,15 +27,13 @@ TEST(PaintPacer, PaintsAtMostOncePerRefreshAndEndsOnTheLatestValue) {
   PaintLog log;
   label.installEventFilter(&log);
 
-  // After a quiet spell a change is painted at once.
-  QTest::qWait(pacer.IntervalMs() + 5);
+  QTest::qWait(pacer.IntervalMs() + 5);  // after a quiet spell a change is painted at once
   label.setText(QStringLiteral("first"));
   QCoreApplication::processEvents();
   ASSERT_FALSE(log.texts.empty());
   EXPECT_EQ(log.texts.back(), "first");
 
-  // A flood of changes, the event loop coming round after each.
-  const int changes = 200;
+  const int changes = 200;  // a flood, the event loop coming round after each
   for (int i = 1; i <= changes; ++i) {
     label.setText(QString::number(i));
     QCoreApplication::processEvents();
