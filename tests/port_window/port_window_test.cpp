@@ -261,26 +261,6 @@ TEST_F(PortWindow, VanishedDeviceClosesTheLinkAndSaysWhy) {
   EXPECT_TRUE(rx->text(rx->count() - 1).contains("gone"));
 }
 
-// The old line's loss is posted but not yet delivered when the user opens
-// the link again on another port.
-TEST_F(PortWindow, ALossQueuedFromAnEarlierOpenLeavesTheNewLinkOpen) {
-  PtyPair second;
-  CreateOnPty({"[COMPORT_AUTO_OPEN]1", "[COM2]" + second.SlavePath()});
-  pty.CloseMaster();
-  ASSERT_TRUE(window->link().line().WaitListenerEnd(2000));  // it has posted the loss
-  ASSERT_EQ(window->portOpen(), 1);
-  Get<QComboBox>(1004)->setCurrentIndex(1);  // closes the link
-  Get<QPushButton>(3)->click();
-  ASSERT_EQ(window->portOpen(), 1);
-
-  QCoreApplication::sendPostedEvents();
-  EXPECT_EQ(window->portOpen(), 1);
-  EXPECT_EQ(Status(), "PORT OPENED");
-  second.Send(std::vector<std::uint8_t>{0x0F, 0x02});
-  ASSERT_TRUE(AwaitEvents([&] { return received.size() >= 2; }));
-  EXPECT_EQ(received, (std::vector<std::uint8_t>{0x0F, 0x02}));
-}
-
 // The colour buttons drop their colours when the system colours change; the
 // window must give the link's green and red back, closed and open alike.
 // Widgets hear of a new application palette through a posted event.
@@ -430,98 +410,40 @@ TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpe
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-// Unreachable at start: no box, the reason in the status, and tries with a
-// growing pause until the bridge listens; the link counts as reopened once
-// the mower answers through it. Lost later: the link closes with its reason
-// and is reconnected the same way; Close ends the trying.
-TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseStopsIt) {
+// Unreachable at start: no box, the reason and the next try in the status's
+// tooltip, the state in the title's words; Close ends the trying. Lost
+// later: the link closes with its reason in the tooltip and the expert's
+// list. The retries themselves are the link supervisor's.
+TEST_F(PortWindow, AnUnreachableOrLostBridgeSaysWhyInTheStatus) {
   LoopbackBridge bridge("127.0.0.1", 0, -1);
-  WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1",
-                                       "[COMPORT_EXPERT_MODE]"});
-  window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
-  window->link().SetRetryFirstStep(40);
-  window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
-  QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
-  QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
   BoxCloser boxes;
-  window->Create(nullptr);
+  Create({"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
   EXPECT_EQ(Status(), "COM-port NOK");
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("connection refused"));
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("Trying again in 1 s"));
-  EXPECT_TRUE(window->link().IsWaiting());
   EXPECT_TRUE(window->LinkStateText().endsWith("unreachable, trying again"));
-  RunEvents(200);  // tries at 40, 120 ms (then 280): all refused
-  EXPECT_EQ(window->portOpen(), 0);
+  Get<QPushButton>(5)->click();
+  EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 
   ASSERT_TRUE(bridge.Listen());
-  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
+  QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
+  Get<QPushButton>(3)->click();
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
   ASSERT_TRUE(bridge.Accept());
   EXPECT_EQ(Status(), "PORT OPENED");
-  EXPECT_FALSE(window->link().IsWaiting());
-  EXPECT_EQ(reopened.count(), 0);
   const auto* rx = Get<TrafficList>(1000);
   ASSERT_GE(rx->count(), 1);
   EXPECT_TRUE(rx->text(0).contains(QString::fromStdString(bridge.Address("tcp"))))
       << rx->text(0).toStdString();  // the expert's note on the connection
-  bridge.Send({0x0F, 0xFF, 0x00, 0x01, 0x02});
-  ASSERT_TRUE(AwaitEvents([&] { return received.size() == 5; }));
-  EXPECT_EQ(reopened.count(), 1);
-
-  bridge.Close();  // the bridge ends the connection; it still listens
+  bridge.Close();
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 0; }));
   ASSERT_EQ(lost.count(), 1);
   const QString reason = lost.at(0).at(0).toString();
   EXPECT_TRUE(reason.contains("closed the connection")) << reason.toStdString();
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().startsWith(reason));
-  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
-  ASSERT_TRUE(bridge.Accept());
-  bridge.Send({0x0F, 0x00, 0x7F, 0x01, 0x00});
-  ASSERT_TRUE(AwaitEvents([&] { return reopened.count() == 2; }));
-
-  // Lost again and closed by the user: no more tries.
-  bridge.Close(true);
-  ASSERT_TRUE(AwaitEvents([&] { return window->link().IsWaiting(); }));
-  Get<QPushButton>(5)->click();
-  EXPECT_FALSE(window->link().IsWaiting());
-  RunEvents(300);
-  EXPECT_EQ(window->portOpen(), 0);
-  EXPECT_EQ(reopened.count(), 2);
+  EXPECT_TRUE(rx->text(rx->count() - 1).contains("closed the connection"));
+  EXPECT_TRUE(window->LinkStateText().endsWith("lost: bridge gone, trying again"));
   EXPECT_TRUE(boxes.texts.empty());
-}
-
-// A bridge that takes each connection and drops it at once, with or
-// without an answer of the mower first, is tried with growing pauses, not
-// at the first step each time. A link the mower never answered through was
-// never back: the loss is told once, the reopenings not at all.
-TEST_F(PortWindow, ABridgeThatDropsEachConnectionSoonIsTriedWithGrowingPauses) {
-  for (const bool answers : {false, true}) {
-    SCOPED_TRACE(answers ? "answers first" : "drops at once");
-    LoopbackBridge bridge;
-    WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1"});
-    window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
-    window->link().SetRetryFirstStep(40);
-    QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
-    QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
-    std::vector<qint64> accepted;
-    QElapsedTimer since;
-    since.start();
-    QTimer dropper;  // the bridge's side, beside the window's event loop
-    QObject::connect(&dropper, &QTimer::timeout, [&] {
-      if (!bridge.Accept(0)) return;
-      accepted.push_back(since.elapsed());
-      if (answers) bridge.Send({0x0F, 0x00, 0x7F, 0x01, 0x00});
-      bridge.Close();
-    });
-    dropper.start(2);
-    window->Create(nullptr);
-    ASSERT_TRUE(AwaitEvents([&] { return accepted.size() == 5; }, 3000)) << accepted.size();
-    RunEvents(100);  // the last loss comes in; the next try is 640 ms away
-    for (std::size_t i = 1; i < accepted.size(); ++i)  // 40, 80, 160, 320 ms (coarse timers)
-      EXPECT_GE(accepted[i] - accepted[i - 1], (40 << (i - 1)) * 9 / 10) << i;
-    EXPECT_EQ(lost.count(), answers ? 5 : 1);
-    EXPECT_EQ(reopened.count(), answers ? 4 : 0);
-    window.reset();
-  }
 }
 
 // Close, another port chosen or the window closed while an RFC 2217 bridge
