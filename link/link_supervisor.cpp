@@ -66,7 +66,6 @@ struct LinkSupervisor::Connect {
   std::string device;
   Purpose purpose = Purpose::Click;
   bool brokenOff = false;  // its outcome is dropped
-  uint32_t deferred = 0;   // port events that came meanwhile
 };
 
 LinkSupervisor::LinkSupervisor(ILinkHost& host, ILinkView& view) : host_(host), view_(view) {}
@@ -84,7 +83,7 @@ void LinkSupervisor::Enter(State next) {
   assert(MayMove(state_, next));
   const State was = std::exchange(state_, next);
   if (IsWaitingState(was) && was != next) {
-    host_.WatchReadable(-1);
+    host_.WatchReadable(ILinkHost::Watch::Device, -1);
     host_.StopTimer(ILinkHost::Timer::WatchLook);
     watch_.reset();
   }
@@ -94,7 +93,7 @@ void LinkSupervisor::Enter(State next) {
   // tell nothing, such as some device folders.
   if (IsWaitingState(next) && was != next) {
     watch_ = std::make_unique<DeviceWatch>(device_);
-    if (watch_->fd() >= 0) host_.WatchReadable(watch_->fd());
+    if (watch_->fd() >= 0) host_.WatchReadable(ILinkHost::Watch::Device, watch_->fd());
     host_.StartTimer(ILinkHost::Timer::WatchLook, kWatchLookMs);
   }
   if (IsRetryingState(next)) {
@@ -196,9 +195,7 @@ void LinkSupervisor::Write(const uint8_t* data, uint32_t length) {
 }
 
 int32_t LinkSupervisor::OpenLine(const std::string& device, uint32_t baud) {
-  // Opened without its listener for an owner that reads the line itself.
-  const int32_t result =
-      host_.ReadsLineEvents() ? line_.Open(device, 0, 0, false) : line_.Open(device, this, 0, 0, 0, 0);
+  const int32_t result = line_.Open(device, 0, 0, false);  // the owner reads it: no listener
   if (result == 0) {
     line_.Configure(baud, 8, kParityNone, kStopBitsOne);
     line_.SetFlowControl(kFlowOff);
@@ -207,13 +204,12 @@ int32_t LinkSupervisor::OpenLine(const std::string& device, uint32_t baud) {
 }
 
 void LinkSupervisor::CloseLine() {
-  if (host_.ReadsLineEvents()) host_.WatchLineEvents(-1);
+  host_.WatchReadable(ILinkHost::Watch::Line, -1);
   line_.Close();
 }
 
 void LinkSupervisor::LinkUp(const std::string& device, State as) {
-  if (host_.ReadsLineEvents()) host_.WatchLineEvents(line_.EventPollFd());
-  else line_.StartListening();
+  host_.WatchReadable(ILinkHost::Watch::Line, line_.EventPollFd());
   backoff_.LinkMade(host_.Now());
   answers_.Reset();
   device_ = device;
@@ -222,28 +218,12 @@ void LinkSupervisor::LinkUp(const std::string& device, State as) {
   view_.Opened();
 }
 
-// Called on the listener thread: the event is handled on the owner's. One
-// still queued from an earlier open (the line was lost, or closed, and
-// opened again before it was delivered) is not about this link: a loss of
-// the old line must not close the new one.
-void LinkSupervisor::PostNotify(uint32_t, uint32_t param1, intptr_t) {
-  host_.Post([this, param1, open = line_.OpenNumber()] {
-    // While a connect finishes its set-up the helper owns the line: the
-    // events wait until the link is up (input left unread is not reported
-    // again, so none may be dropped).
-    if (connect_) connect_->deferred |= param1;
-    else if (open == line_.OpenNumber()) OnNotify(param1);
-  });
-}
-
+// While a connect finishes its set-up the helper owns the line: the event
+// stays in the line until the link is up and the owner watches it.
 void LinkSupervisor::OnLineEvent() {
   uint32_t events = 0, errors = 0;
-  if (!connect_ && line_.TakePortEvent(events, errors))
-    OnNotify(CNotifyingComLine::PackNotifyParam(events, errors));
-}
-
-void LinkSupervisor::OnNotify(uint32_t param1) {
-  if (param1 & EV_RXCHAR) {
+  if (connect_ || !line_.TakePortEvent(events, errors)) return;
+  if (events & EV_RXCHAR) {
     uint8_t buffer[kReadChunk + 1];
     uint32_t count = 0;
     line_.Read(buffer, kReadChunk, &count, nullptr, INFINITE);
@@ -259,7 +239,7 @@ void LinkSupervisor::OnNotify(uint32_t param1) {
     }
     view_.Received(buffer, count);
   }
-  if (((param1 >> 16) & kLineErrorDeviceLost) && IsOpen()) OnLineLost();
+  if ((errors & kLineErrorDeviceLost) && IsOpen()) OnLineLost();
 }
 
 void LinkSupervisor::OnLineLost() {
@@ -291,7 +271,7 @@ void LinkSupervisor::BeginConnect(const std::string& device, Purpose purpose) {
   // An open asked for by the user or the start-up tries again from the
   // first step.
   if (purpose != Purpose::Retry) {
-    backoff_ = RetryBackoff(firstStepMs_);
+    backoff_ = RetryBackoff();
     device_ = device;
     view_.Tip("Connecting to " + device + " ...");
     Enter(State::Connecting);
@@ -332,7 +312,6 @@ void LinkSupervisor::FinishConnect(uint32_t attempt) {
       view_.Tip(said);
       view_.Note(said);
     }
-    if (done->deferred != 0) OnNotify(done->deferred);
   }
   if (auto next = std::exchange(openAfter_, std::nullopt)) Open(*next, baud_);
 }
@@ -368,7 +347,7 @@ void LinkSupervisor::OnConnectFailed(int32_t result, const std::string& device, 
 
 void LinkSupervisor::OnTimer(ILinkHost::Timer timer) {
   if (timer == ILinkHost::Timer::WatchLook) {
-    OnWatchWake();
+    OnReadable(ILinkHost::Watch::Device);
     if (watch_) host_.StartTimer(ILinkHost::Timer::WatchLook, kWatchLookMs);
     return;
   }
@@ -380,9 +359,10 @@ void LinkSupervisor::OnTimer(ILinkHost::Timer timer) {
   BeginConnect(device_, Purpose::Retry);
 }
 
-void LinkSupervisor::OnReadable() { OnWatchWake(); }
-
-void LinkSupervisor::OnWatchWake() {
+// The line has events, or the device's folder told of a change (or the look
+// once a second came).
+void LinkSupervisor::OnReadable(ILinkHost::Watch watch) {
+  if (watch == ILinkHost::Watch::Line) return OnLineEvent();
   if (!watch_ || !watch_->Check()) return;
   const std::string device = watch_->path();
   // Back but not to be had (busy, no permission): the reason shows and the

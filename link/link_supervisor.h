@@ -6,7 +6,7 @@
 // a time; the moves between states are all in one table (link_supervisor.cpp).
 // Time, the owner's thread and descriptor watches come through ILinkHost,
 // what the user sees goes out through ILinkView: the port window implements
-// both with Qt, tests with a virtual clock.
+// both with Qt, verdelo-service on its loop, tests with a virtual clock.
 #pragma once
 
 #include <chrono>
@@ -30,23 +30,20 @@ class DeviceWatch;
 class ILinkHost {
  public:
   enum class Timer { Retry, WatchLook };
+  // The folder of a device waited for, and the open line's events, which
+  // the owner reads on its own thread: no listener thread wakes to hand
+  // each batch of bytes over.
+  enum class Watch { Device, Line };
   // One-shot; starting a running timer starts it again. When it runs out
   // the owner calls LinkSupervisor::OnTimer on its thread.
   virtual void StartTimer(Timer timer, int ms) = 0;
   virtual void StopTimer(Timer timer) = 0;
   // While `fd` (>= 0; -1: none) is readable the owner calls
-  // LinkSupervisor::OnReadable on its thread.
-  virtual void WatchReadable(int fd) = 0;
+  // LinkSupervisor::OnReadable(watch) on its thread.
+  virtual void WatchReadable(Watch watch, int fd) = 0;
   // Safe from any thread: runs `task` on the owner's thread soon, never
   // within this call; dropped when the owner is gone.
   virtual void Post(std::function<void()> task) = 0;
-  // Whether the owner takes the line's events on its own thread, so the
-  // line needs no listener thread to wake and hand each batch over; else
-  // the listener posts them.
-  virtual bool ReadsLineEvents() const { return false; }
-  // Of an owner that reads them: while the open line's `fd` (>= 0; -1:
-  // none) is readable, it calls LinkSupervisor::OnLineEvent on its thread.
-  virtual void WatchLineEvents(int /*fd*/) {}
   virtual std::chrono::steady_clock::time_point Now() = 0;
 
  protected:
@@ -77,7 +74,7 @@ class ILinkView {
   ~ILinkView() = default;
 };
 
-class LinkSupervisor : private INotifyTarget {
+class LinkSupervisor {
  public:
   enum class State {
     Closed,
@@ -104,8 +101,6 @@ class LinkSupervisor : private INotifyTarget {
 
   // A lost link is reopened by itself ([COMPORT_AUTO_REOPEN]).
   void SetAutoReopen(bool on) { autoReopen_ = on; }
-  // The first pause before trying a bridge again; from the next open on.
-  void SetRetryFirstStep(int ms) { firstStepMs_ = ms; }
 
   // Opens as the Open button asks: a failure is told in the box.
   void Open(const std::string& device, uint32_t baud);
@@ -117,8 +112,7 @@ class LinkSupervisor : private INotifyTarget {
   void Write(const uint8_t* data, uint32_t length);
 
   void OnTimer(ILinkHost::Timer timer);
-  void OnReadable();
-  void OnLineEvent();
+  void OnReadable(ILinkHost::Watch watch);
 
   State state() const { return state_; }
   // Whether the table of moves lets the link go from `from` to `to`.
@@ -141,8 +135,7 @@ class LinkSupervisor : private INotifyTarget {
   struct Connect;
 
   void Enter(State next);
-  void PostNotify(uint32_t message, uint32_t param1, intptr_t param2) override;
-  void OnNotify(uint32_t param1);
+  void OnLineEvent();
   void OnLineLost();
   // Opens and sets the line; on the helper thread too, while it owns it.
   int32_t OpenLine(const std::string& device, uint32_t baud);
@@ -151,7 +144,6 @@ class LinkSupervisor : private INotifyTarget {
   void BeginConnect(const std::string& device, Purpose purpose);
   void FinishConnect(uint32_t attempt);
   void OnConnectFailed(int32_t result, const std::string& device, Purpose purpose);
-  void OnWatchWake();
   std::string Describe(int32_t result, const std::string& device) const;
   std::string Waiting() const;
 
@@ -162,7 +154,6 @@ class LinkSupervisor : private INotifyTarget {
   std::string device_;  // what the link opened or was asked to, last
   uint32_t baud_ = 0;
   bool autoReopen_ = true;
-  int firstStepMs_ = 1000;
   Backoff backoff_ = RetryBackoff();
   int nextRetryMs_ = 0;
   FrameAssembler answers_;  // the mower's bytes on a new link, up to its first frame

@@ -161,18 +161,13 @@ void ServiceConsole::StartTimer(Timer timer, int ms) {
 
 void ServiceConsole::StopTimer(Timer timer) { loop_.StopTimer(KeyOf(timer)); }
 
-void ServiceConsole::WatchReadable(int fd) {
-  if (watchedFd_ >= 0) loop_.Unwatch(watchedFd_);
-  watchedFd_ = fd;
-  if (fd >= 0) loop_.Watch(fd, [this] { link_.OnReadable(); });
-}
-
 // The line's bytes are read on this loop, as they arrive: no listener
 // thread to wake and hand them over.
-void ServiceConsole::WatchLineEvents(int fd) {
-  if (lineFd_ >= 0) loop_.Unwatch(lineFd_);
-  lineFd_ = fd;
-  if (fd >= 0) loop_.Watch(fd, [this] { link_.OnLineEvent(); });
+void ServiceConsole::WatchReadable(Watch watch, int fd) {
+  int& watched = watched_[watch == Watch::Line];
+  if (watched >= 0) loop_.Unwatch(watched);
+  watched = fd;
+  if (fd >= 0) loop_.Watch(fd, [this, watch] { link_.OnReadable(watch); });
 }
 
 void ServiceConsole::PublishLink() {

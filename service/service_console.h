@@ -103,9 +103,7 @@ class ServiceConsole : private ITimers,
   // ILinkHost.
   void StartTimer(Timer timer, int ms) override;
   void StopTimer(Timer timer) override;
-  void WatchReadable(int fd) override;
-  bool ReadsLineEvents() const override { return true; }
-  void WatchLineEvents(int fd) override;
+  void WatchReadable(Watch watch, int fd) override;
   void Post(std::function<void()> task) override { loop_.Post(std::move(task)); }
   std::chrono::steady_clock::time_point Now() override { return std::chrono::steady_clock::now(); }
   // ILinkView.
@@ -139,8 +137,7 @@ class ServiceConsole : private ITimers,
   MowerConsole console_;
   std::unique_ptr<MqttTelemetry> telemetry_;
   int portIndex_ = 0;
-  int watchedFd_ = -1;
-  int lineFd_ = -1;
+  int watched_[2] = {-1, -1};  // Device, Line
   std::string dataLogTrouble_;
   std::string lastTelemetryStatus_;
 };
