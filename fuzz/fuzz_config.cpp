@@ -108,7 +108,6 @@ void CheckPortWindow(const std::vector<ConfigEntry>& entries) {
   const PortWindowSettings settings = ReadPortWindowSettings(entries);
   FUZZ_CHECK(settings.portIndex >= -1 && settings.portIndex < kPortCount);
   FUZZ_CHECK(settings.speedIndex >= -1 && settings.speedIndex < 3);
-  (void)PortNameForIndex(settings.portIndex);
   (void)BaudForIndex(settings.speedIndex);
 }
 

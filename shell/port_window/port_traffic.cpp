@@ -55,10 +55,6 @@ SendText ParseSendText(std::string_view text) {
   return out;
 }
 
-std::string PortNameForIndex(int index) {
-  return Format("COM%-2u", unsigned(index + 1 < 0 ? 0 : index + 1));
-}
-
 std::uint32_t BaudForIndex(int index) {
   return index >= 0 && index < 3 ? kSpeeds[index] : kSpeeds[0];
 }

@@ -40,8 +40,6 @@ SendText ParseSendText(std::string_view text);
 inline constexpr int kPortCount = 10;
 inline constexpr std::uint32_t kSpeeds[] = {9600, 19200, 115200};
 
-// "COM%-2u" from a port list index (0-9); no selection (-1) gives port 0.
-std::string PortNameForIndex(int index);
 // Baud rate for a speed list index; no selection or another index: 9600.
 std::uint32_t BaudForIndex(int index);
 
