@@ -373,25 +373,6 @@ TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
   EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 }
 
-// Open pressed for another port while a bridge is still being reached: that
-// port opens once the connect is over, and the connect's outcome is dropped.
-TEST_F(PortWindow, AnotherPortOpenedWhileABridgeConnectsOpensOnceTheConnectIsOver) {
-  LoopbackBridge silent;
-  CreateOnPty({"[COM2]" + silent.Address("rfc2217"), "[COMPORT]1"});
-  window->link().line().SetNetworkTimeLimit(300);
-  BoxCloser boxes;
-  Get<QPushButton>(3)->click();
-  ASSERT_TRUE(window->link().IsConnecting());
-  Get<QComboBox>(1004)->setCurrentIndex(0);  // the pseudo-terminal
-  Get<QPushButton>(3)->click();
-  EXPECT_EQ(window->portOpen(), 0);
-  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
-  EXPECT_EQ(Status(), "PORT OPENED");
-  pty.Send(std::vector<std::uint8_t>{0x0F, 0x02});
-  EXPECT_TRUE(AwaitEvents([&] { return received.size() == 2; }));
-  EXPECT_TRUE(boxes.texts.empty());
-}
-
 // The bridge declines the COM port option (Telnet DONT 44): the link opens
 // as a raw one, the speed reads back as chosen, and the expert is told.
 TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpert) {

@@ -260,6 +260,16 @@ const Scenario kScenarios[] = {
        EXPECT_FALSE(r.view.Has("box"));
        EXPECT_FALSE(r.link.line().IsOpen());
      }},
+    {"another port opened during a connect", [](Rig& r) {
+       LoopbackBridge silent;  // takes the connection, never negotiates
+       r.link.Open(silent.Address("rfc2217"), 9600);
+       ASSERT_EQ(r.link.state(), S::Connecting);
+       r.PlugIn();
+       r.link.Open(r.device(), 9600);  // breaks the connect off, opens once it is over
+       ASSERT_TRUE(r.host.Await([&] { return r.link.state() == S::Open; }));
+       EXPECT_FALSE(r.link.line().IsNetworkLine());
+       EXPECT_FALSE(r.view.Has("box"));
+     }},
     {"another port chosen during a retry", [](Rig& r) {
        LoopbackBridge bridge("127.0.0.1", 0, -1);
        r.link.OpenAtStart(bridge.Address("tcp"), 9600);
