@@ -10,7 +10,7 @@ namespace verdelo {
 void ServiceReport::Log(Priority priority, const std::string& line) {
   // One write per line, so lines of other threads never cut into it; a
   // line break inside would start a line of the journal's own.
-  std::string text = "<" + std::to_string(priority) + ">" + line;
+  std::string text = '<' + std::to_string(priority) + ">" + line;
   for (char& c : text)
     if (c == '\n' || c == '\r') c = ' ';
   text += '\n';

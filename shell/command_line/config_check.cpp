@@ -72,7 +72,7 @@ std::string IgnoredAfterNumber(std::string_view value, std::string_view unit) {
   after = after.substr(0, after.find_last_not_of(" \t\r") + 1);
   const std::size_t word = after.find_first_not_of(" \t");
   if (after.empty() || (!unit.empty() && after.substr(word) == unit)) return {};
-  return "\"" + Shown(after) + "\" after the number is ignored";
+  return '"' + Shown(after) + "\" after the number is ignored";
 }
 
 // What a key given a second time does.
@@ -174,7 +174,7 @@ class Reporter {
   }
 
  private:
-  static std::string Entry(const ConfigEntry& entry) { return "[" + Shown(entry.key) + "]" + Shown(entry.value); }
+  static std::string Entry(const ConfigEntry& entry) { return '[' + Shown(entry.key) + "]" + Shown(entry.value); }
   static std::string PeriodText(std::int64_t value, const ConfigKeyInfo& key) {
     return std::to_string(value) + (key.periodScaleMs == 1000 ? " s" : " ms");
   }
