@@ -22,7 +22,7 @@ std::string Header() {
     header += ',';
     header += info.name;
     if (id == SeriesId::Temperature) header += "_C";
-    else if (!info.unit.empty()) header += "_" + std::string(info.unit);
+    else if (!info.unit.empty()) header.append("_").append(info.unit);
   }
   return header + ",event";
 }

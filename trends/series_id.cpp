@@ -52,7 +52,7 @@ std::string FormatValue(SeriesId id, std::int32_t least, std::int32_t greatest) 
   }
   std::string text = Number(id, least);
   if (greatest != least) text += " to " + Number(id, greatest);
-  if (!Info(id).unit.empty()) text += " " + std::string(Info(id).unit);
+  if (!Info(id).unit.empty()) text.append(" ").append(Info(id).unit);
   return text;
 }
 

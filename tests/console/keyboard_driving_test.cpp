@@ -30,8 +30,8 @@ class KeyboardDriving : public ::testing::Test {
     std::vector<std::string> out;
     const auto& all = rig.clock.pacing();
     for (std::size_t i = from; i < all.size(); ++i)
-      out.push_back(all[i].hz ? "b" + std::to_string(all[i].hz) + "/" + std::to_string(all[i].ms)
-                              : "p" + std::to_string(all[i].ms));
+      out.push_back(all[i].hz ? 'b' + std::to_string(all[i].hz) + "/" + std::to_string(all[i].ms)
+                              : 'p' + std::to_string(all[i].ms));
     return out;
   }
   ConsoleRig rig;
