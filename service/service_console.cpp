@@ -161,8 +161,8 @@ void ServiceConsole::StartTimer(Timer timer, int ms) {
 
 void ServiceConsole::StopTimer(Timer timer) { loop_.StopTimer(KeyOf(timer)); }
 
-// The line's bytes are read on this loop, as they arrive: no listener
-// thread to wake and hand them over.
+// The device's folder and the line are watched on this loop; the line's
+// bytes are read as they arrive, with no listener thread to hand them over.
 void ServiceConsole::WatchReadable(Watch watch, int fd) {
   int& watched = watched_[watch == Watch::Line];
   if (watched >= 0) loop_.Unwatch(watched);

@@ -373,6 +373,25 @@ TEST_F(PortWindow, ABridgeThatNeverAnswersHoldsNothingUpAndTimesOut) {
   EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 }
 
+// Open pressed for another port while a bridge is still being reached: that
+// port opens once the connect is over, and the connect's outcome is dropped.
+TEST_F(PortWindow, AnotherPortOpenedWhileABridgeConnectsOpensOnceTheConnectIsOver) {
+  LoopbackBridge silent;
+  CreateOnPty({"[COM2]" + silent.Address("rfc2217"), "[COMPORT]1"});
+  window->link().line().SetNetworkTimeLimit(300);
+  BoxCloser boxes;
+  Get<QPushButton>(3)->click();
+  ASSERT_TRUE(window->link().IsConnecting());
+  Get<QComboBox>(1004)->setCurrentIndex(0);  // the pseudo-terminal
+  Get<QPushButton>(3)->click();
+  EXPECT_EQ(window->portOpen(), 0);
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
+  EXPECT_EQ(Status(), "PORT OPENED");
+  pty.Send(std::vector<std::uint8_t>{0x0F, 0x02});
+  EXPECT_TRUE(AwaitEvents([&] { return received.size() == 2; }));
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
 // The bridge declines the COM port option (Telnet DONT 44): the link opens
 // as a raw one, the speed reads back as chosen, and the expert is told.
 TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpert) {
@@ -391,39 +410,53 @@ TEST_F(PortWindow, ABridgeThatRefusesTheComPortOptionOpensRawWithANoteForTheExpe
   EXPECT_TRUE(boxes.texts.empty());
 }
 
-// Unreachable at start: no box, the reason and the next try in the status's
-// tooltip, the state in the title's words; Close ends the trying. Lost
-// later: the link closes with its reason in the tooltip and the expert's
-// list. The retries themselves are the link supervisor's.
-TEST_F(PortWindow, AnUnreachableOrLostBridgeSaysWhyInTheStatus) {
+// Unreachable at start: no box, the reason in the status, and tries with a
+// growing pause until the bridge listens; the link counts as reopened once
+// the mower answers through it. Lost later: the link closes with its reason
+// and is tried again; Close ends the trying. The steps are the supervisor's.
+TEST_F(PortWindow, AnUnreachableOrLostBridgeIsTriedAgainUntilItAnswersAndCloseStopsIt) {
   LoopbackBridge bridge("127.0.0.1", 0, -1);
+  WriteCrLfLines(dir / "config.txt", {"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1",
+                                       "[COMPORT_EXPERT_MODE]"});
+  window = std::make_unique<CPortControlDlg>(clock, dir / "config.txt");
+  window->SetRxByteHandler([this](std::uint32_t b) { received.push_back(static_cast<std::uint8_t>(b)); });
+  QSignalSpy reopened(window.get(), &CPortControlDlg::linkReopened);
+  QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
   BoxCloser boxes;
-  Create({"[COM1]" + bridge.Address("tcp"), "[COMPORT_AUTO_OPEN]1", "[COMPORT_EXPERT_MODE]"});
+  window->Create(nullptr);
   EXPECT_EQ(Status(), "COM-port NOK");
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("connection refused"));
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().contains("Trying again in 1 s"));
+  EXPECT_TRUE(window->link().IsWaiting());
   EXPECT_TRUE(window->LinkStateText().endsWith("unreachable, trying again"));
-  Get<QPushButton>(5)->click();
-  EXPECT_TRUE(window->LinkStateText().endsWith("closed"));
 
   ASSERT_TRUE(bridge.Listen());
-  QSignalSpy lost(window.get(), &CPortControlDlg::linkLost);
-  Get<QPushButton>(3)->click();
-  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }));
+  ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 1; }, 2000));
   ASSERT_TRUE(bridge.Accept());
   EXPECT_EQ(Status(), "PORT OPENED");
+  EXPECT_FALSE(window->link().IsWaiting());
+  EXPECT_EQ(reopened.count(), 0);
   const auto* rx = Get<TrafficList>(1000);
   ASSERT_GE(rx->count(), 1);
   EXPECT_TRUE(rx->text(0).contains(QString::fromStdString(bridge.Address("tcp"))))
       << rx->text(0).toStdString();  // the expert's note on the connection
-  bridge.Close();
+  bridge.Send({0x0F, 0xFF, 0x00, 0x01, 0x02});
+  ASSERT_TRUE(AwaitEvents([&] { return received.size() == 5; }));
+  EXPECT_EQ(reopened.count(), 1);
+
+  bridge.Close();  // the bridge ends the connection; it still listens
   ASSERT_TRUE(AwaitEvents([&] { return window->portOpen() == 0; }));
   ASSERT_EQ(lost.count(), 1);
   const QString reason = lost.at(0).at(0).toString();
   EXPECT_TRUE(reason.contains("closed the connection")) << reason.toStdString();
   EXPECT_TRUE(Get<QLabel>(1006)->toolTip().startsWith(reason));
-  EXPECT_TRUE(rx->text(rx->count() - 1).contains("closed the connection"));
   EXPECT_TRUE(window->LinkStateText().endsWith("lost: bridge gone, trying again"));
+
+  // Closed by the user: no more tries.
+  Get<QPushButton>(5)->click();
+  EXPECT_FALSE(window->link().IsWaiting());
+  EXPECT_EQ(window->portOpen(), 0);
+  EXPECT_EQ(reopened.count(), 1);
   EXPECT_TRUE(boxes.texts.empty());
 }
 
