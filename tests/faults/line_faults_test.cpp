@@ -234,7 +234,12 @@ TEST_F(LineFaults, ReplugBehindTheSameNameReopensByItselfAndTheWaitCostsNothing)
   // Waiting costs nothing: no loop, only the folder's word or a look a second.
   const long cpuBefore = ProcessCpuMs();
   RunEvents(5000);
-  EXPECT_LE(ProcessCpuMs() - cpuBefore, 50) << "CPU time in 5 s of waiting";
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr long kWaitBudgetMs = 150;  // each wake-up dearer; a loop would still cost seconds
+#else
+  constexpr long kWaitBudgetMs = 50;
+#endif
+  EXPECT_LE(ProcessCpuMs() - cpuBefore, kWaitBudgetMs) << "CPU time in 5 s of waiting";
   EXPECT_EQ(Port().portOpen(), 0);
 
   // Plugged in again: a new device behind the same name.
